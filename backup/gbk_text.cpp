@@ -1,0 +1,114 @@
+#include "backup/gbk_text.h"
+
+#include <climits>
+#include <cstdio>
+
+namespace gbk {
+
+namespace {
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool MatchesAt(const std::string& text, size_t pos, const std::string& needle, bool ignoreCase) {
+  if (pos + needle.size() > text.size()) return false;
+  for (size_t k = 0; k < needle.size(); ++k) {
+    char a = text[pos + k], b = needle[k];
+    if (ignoreCase) { a = LowerAscii(a); b = LowerAscii(b); }
+    if (a != b) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string ToLowerAscii(const std::string& text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(out[i]))) { ++i; continue; }
+    out[i] = LowerAscii(out[i]);
+  }
+  return out;
+}
+
+std::string NumberText(double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.13g", value);
+  return buf;
+}
+
+std::string NumberText(int64_t value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+  return buf;
+}
+
+int32_t IntegerValue(const std::string& text) {
+  size_t i = 0;
+  const size_t n = text.size();
+  auto fullWidth = [&](size_t at, unsigned char second) {
+    return at + 1 < n && static_cast<unsigned char>(text[at]) == 0xA3 &&
+           static_cast<unsigned char>(text[at + 1]) == second;
+  };
+  while (i < n) {
+    if (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n') { ++i; continue; }
+    if (fullWidth(i, 0xA0) || (static_cast<unsigned char>(text[i]) == 0xA1 &&
+                               i + 1 < n && static_cast<unsigned char>(text[i + 1]) == 0xA1)) {
+      i += 2;  // full-width blank
+      continue;
+    }
+    break;
+  }
+  bool negative = false;
+  if (i < n && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  } else if (fullWidth(i, 0xAD) || fullWidth(i, 0xAB)) {
+    negative = static_cast<unsigned char>(text[i + 1]) == 0xAD;
+    i += 2;
+  }
+  int64_t value = 0;
+  while (i < n) {
+    int digit;
+    if (text[i] >= '0' && text[i] <= '9') {
+      digit = text[i] - '0';
+      ++i;
+    } else if (i + 1 < n && static_cast<unsigned char>(text[i]) == 0xA3 &&
+               static_cast<unsigned char>(text[i + 1]) >= 0xB0 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0xB9) {
+      digit = static_cast<unsigned char>(text[i + 1]) - 0xB0;
+      i += 2;
+    } else {
+      break;
+    }
+    if (value < INT64_C(1) << 40) value = value * 10 + digit;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+size_t Find(const std::string& text, const std::string& needle, size_t from, bool ignoreAsciiCase) {
+  if (needle.empty()) return from <= text.size() ? from : std::string::npos;
+  for (size_t i = from; i < text.size();) {
+    if (MatchesAt(text, i, needle, ignoreAsciiCase)) return i;
+    i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+  }
+  return std::string::npos;
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+  std::vector<std::string> fields;
+  if (text.empty()) return fields;
+  if (separator.empty()) { fields.push_back(text); return fields; }
+  size_t start = 0;
+  for (;;) {
+    size_t at = Find(text, separator, start);
+    if (at == std::string::npos) {
+      if (start < text.size()) fields.push_back(text.substr(start));
+      return fields;
+    }
+    fields.push_back(text.substr(start, at - start));
+    start = at + separator.size();
+  }
+}
+
+}  // namespace gbk

@@ -1,0 +1,38 @@
+// GBK byte-string helpers shared by both programs. A byte of 0x80 or above
+// starts a double-byte character; its two bytes are never split or changed.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gbk {
+
+// True when text[i] is the lead byte of a double-byte character.
+inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+
+// Lower-cases A-Z only; double-byte characters stay as they are.
+std::string ToLowerAscii(const std::string& text);
+
+// "%.13g" of a double: at most 13 significant digits, no trailing zeros.
+std::string NumberText(double value);
+std::string NumberText(int64_t value);
+
+// The integer value of a text: leading blanks, an optional sign, then digits,
+// where full-width digits (GBK A3B0-A3B9) and the full-width minus count too.
+// Stops at the first other character; no digits give 0. Saturates at the
+// int32 range.
+int32_t IntegerValue(const std::string& text);
+
+// Splits at a separator of one or more bytes. Keeps empty fields between two
+// separators, drops an empty remainder after a final separator, and never
+// matches a separator that starts on the second byte of a double-byte
+// character. An empty text gives no fields.
+std::vector<std::string> Split(const std::string& text, const std::string& separator);
+
+// Byte offset of the first match of needle in text at or after `from` (a
+// character boundary), never starting on a trail byte; npos when none. With ignoreAsciiCase only A-Z/a-z
+// compare case-blind.
+size_t Find(const std::string& text, const std::string& needle, size_t from = 0,
+            bool ignoreAsciiCase = false);
+
+}  // namespace gbk

@@ -1,0 +1,319 @@
+#include "backup/utilities.h"
+
+#include <dbghelp.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+#include <cmath>
+
+#include "backup/gbk_text.h"
+
+namespace {
+ProgramExitRoutine g_exitRoutine = nullptr;
+HWND g_opacityWindow = nullptr;
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], n);
+  return wide;
+}
+
+// A dispatch pointer that is released when it goes out of scope.
+class DispatchRef {
+ public:
+  DispatchRef() = default;
+  explicit DispatchRef(IDispatch* p) : p_(p) {}
+  DispatchRef(const DispatchRef&) = delete;
+  DispatchRef& operator=(const DispatchRef&) = delete;
+  ~DispatchRef() { if (p_) p_->Release(); }
+  IDispatch* get() const { return p_; }
+  IDispatch** out() { return &p_; }
+
+ private:
+  IDispatch* p_ = nullptr;
+};
+
+// Invokes a named member; returns the HRESULT and the exception's own code.
+HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args,
+                     UINT argCount, VARIANT* result, SCODE* exceptionCode) {
+  DISPID id;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) return hr;
+  DISPPARAMS params = {args, nullptr, argCount, 0};
+  EXCEPINFO info = {};
+  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &info, nullptr);
+  if (hr == DISP_E_EXCEPTION) {
+    if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    *exceptionCode = info.scode;
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+  return hr;
+}
+
+class ComApartment {
+ public:
+  ComApartment() { CoInitialize(nullptr); }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() { CoUninitialize(); }
+};
+
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE h) : h_(h) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() { if (h_ != INVALID_HANDLE_VALUE) FindClose(h_); }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+bool IsDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// Sum of the files below dir (ending in a backslash); false when a folder
+// cannot be listed.
+bool AddFolderFiles(const std::string& dir, int64_t& total) {
+  WIN32_FIND_DATAA data;
+  FindHandle find(FindFirstFileA((dir + "*").c_str(), &data));
+  if (!find.valid()) return false;
+  do {
+    if (IsDotEntry(data.cFileName)) continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!AddFolderFiles(dir + data.cFileName + "\\", total)) return false;
+    } else {
+      total += (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+  } while (FindNextFileA(find.get(), &data));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+}  // namespace
+
+int32_t TransparencyLevel = 0;
+
+void SetProgramExitRoutine(ProgramExitRoutine routine) { g_exitRoutine = routine; }
+
+void EndProgram(int exitCode) {
+  if (g_exitRoutine) g_exitRoutine(exitCode);
+  ExitProcess(static_cast<UINT>(exitCode));
+}
+
+std::string OwnExecutableName() {
+  std::string path = OwnExecutableDirectory();
+  char full[MAX_PATH * 2] = {};
+  GetModuleFileNameA(nullptr, full, sizeof full - 1);
+  return std::string(full).substr(path.size());
+}
+
+std::string OwnExecutableDirectory() {
+  char full[MAX_PATH * 2] = {};
+  GetModuleFileNameA(nullptr, full, sizeof full - 1);
+  std::string path(full);
+  // Walk by characters: a trail byte may equal '\\'.
+  size_t lastSlash = std::string::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (gbk::IsLeadByte(static_cast<unsigned char>(path[i]))) { ++i; continue; }
+    if (path[i] == '\\' || path[i] == '/') lastSlash = i;
+  }
+  return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash + 1);
+}
+
+bool GuardSingleInstanceByProcess(const std::string& executableName, int32_t allowedCount,
+                                  bool exitFlag, HWND windowToRestore) {
+  if (allowedCount < 0) return false;
+  if (allowedCount > 0) {
+    const std::string wanted =
+        gbk::ToLowerAscii(executableName.empty() ? OwnExecutableName() : executableName);
+    int count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+      PROCESSENTRY32 entry = {};
+      entry.dwSize = sizeof entry;
+      for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry)) {
+        std::string name(entry.szExeFile);
+        size_t cut = name.find_last_of("\\/");  // the snapshot may give a path
+        if (cut != std::string::npos) name = name.substr(cut + 1);
+        if (gbk::ToLowerAscii(name) == wanted) ++count;
+      }
+      CloseHandle(snapshot);
+    }
+    if (count <= allowedCount) return false;
+  }
+  if (windowToRestore) OpenIcon(windowToRestore);
+  if (exitFlag) EndProgram(0);
+  return true;
+}
+
+bool GuardSingleInstanceByMutex(const std::string& mutexName, bool exitFlag, HWND windowToRestore) {
+  HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, TRUE, mutexName.c_str());
+  if (existing) {
+    // Left open on purpose: it only adds a reference to the other instance's mutex.
+    if (windowToRestore) OpenIcon(windowToRestore);
+    if (exitFlag) EndProgram(0);
+    return true;
+  }
+  SECURITY_ATTRIBUTES attributes = {};
+  CreateMutexA(&attributes, TRUE, mutexName.c_str());  // owned until the process ends
+  return false;
+}
+
+bool IsDirectory(const std::string& path) {
+  return PathIsDirectoryA(path.c_str()) == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+bool IsDirectoryEmpty(const std::string& path) { return PathIsDirectoryEmptyA(path.c_str()) != FALSE; }
+
+int64_t GetDirectorySize(const std::string& path) {
+  if (path.size() <= 3) {
+    ULARGE_INTEGER freeToCaller = {}, total = {}, totalFree = {};
+    if (!GetDiskFreeSpaceExA(path.c_str(), &freeToCaller, &total, &totalFree)) return 0;
+    return static_cast<int64_t>(double(total.QuadPart) - double(freeToCaller.QuadPart));
+  }
+  return GetFolderSizeViaCom(path);
+}
+
+int64_t SumFolderFiles(const std::string& path) {
+  std::string dir = path;
+  if (dir.empty()) return 0;
+  if (dir.back() != '\\') dir += '\\';
+  int64_t total = 0;
+  return AddFolderFiles(dir, total) ? total : 0;
+}
+
+int64_t GetFolderSizeViaCom(const std::string& path) {
+  ComApartment apartment;
+  CLSID clsid;
+  if (FAILED(CLSIDFromProgID(L"scripting.FileSystemObject", &clsid))) return -1;
+  DispatchRef fileSystem;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                              IID_IDispatch, reinterpret_cast<void**>(fileSystem.out()))))
+    return -1;
+
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_BSTR;
+  arg.bstrVal = SysAllocString(Widen(path).c_str());
+  VARIANT folderValue;
+  VariantInit(&folderValue);
+  SCODE code = S_OK;
+  HRESULT hr = InvokeMember(fileSystem.get(), L"GetFolder", DISPATCH_METHOD, &arg, 1, &folderValue, &code);
+  VariantClear(&arg);
+  if (FAILED(hr) || folderValue.vt != VT_DISPATCH || !folderValue.pdispVal) {
+    VariantClear(&folderValue);
+    return 0;
+  }
+  DispatchRef folder(folderValue.pdispVal);
+  folderValue.vt = VT_EMPTY;  // ownership moved to folder
+
+  VARIANT size;
+  VariantInit(&size);
+  code = S_OK;
+  hr = InvokeMember(folder.get(), L"Size", DISPATCH_PROPERTYGET, nullptr, 0, &size, &code);
+  int64_t result = 0;
+  if (SUCCEEDED(hr) && SUCCEEDED(VariantChangeType(&size, &size, 0, VT_R8))) {
+    result = static_cast<int64_t>(size.dblVal);
+  } else if (hr == E_NOTIMPL || (hr == DISP_E_EXCEPTION && code == E_NOTIMPL)) {
+    // The platform has no Folder.Size: measure the same total ourselves.
+    result = SumFolderFiles(path);
+  }
+  VariantClear(&size);
+  return result;
+}
+
+int32_t FastTextLength(const char* text) { return text ? static_cast<int32_t>(lstrlenA(text)) : 0; }
+
+std::string FormatByteSize(int64_t bytes) {
+  const double b = static_cast<double>(bytes);
+  static const struct { double divisor; const char* letter; } kUnits[] = {
+      {1024.0, "K"}, {1048576.0, "M"}, {1073741824.0, "G"}};
+  double value = b / 1099511627776.0;
+  const char* letter = "T";
+  for (const auto& unit : kUnits) {
+    if (b / unit.divisor - 1000.0 < -0.0000001) {
+      value = b / unit.divisor;
+      letter = unit.letter;
+      break;
+    }
+  }
+  double rounded = 0.0;
+  if (value != 0.0) {
+    double scaled = std::fabs(value) * 100.0 + 0.000000000001;
+    double whole;
+    double fraction = std::modf(scaled, &whole);
+    if (fraction >= 0.5) whole += 1.0;
+    rounded = std::copysign(whole / 100.0, value);
+  }
+  return gbk::NumberText(rounded) + letter;
+}
+
+bool EnsureDirectoryPath(const std::string& path) {
+  std::string withSlash = path;
+  if (withSlash.empty() || withSlash.back() != '\\') withSlash += '\\';
+  return MakeSureDirectoryPathExists(withSlash.c_str()) != FALSE;
+}
+
+void PumpPendingMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (msg.message == WM_QUIT) return;  // left for the message loop
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool DelayWithMessages(int32_t amount, int32_t unit) {
+  static const double kMultiplier[] = {1.0, 1000.0, 60000.0, 3600000.0};
+  const double multiplier = (unit >= 0 && unit <= 3) ? kMultiplier[unit] : 1.0;
+  LARGE_INTEGER due;
+  due.QuadPart = static_cast<LONGLONG>(double(amount) * multiplier * -10000.0);
+
+  HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+  if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+    while (MsgWaitForMultipleObjects(1, &timer, FALSE, INFINITE, 0xFF) != WAIT_OBJECT_0) {
+      PumpPendingMessages();
+    }
+  } else {
+    // No timer: keep the promise of about the requested time with timed waits.
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(double(amount) * multiplier);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - now), 0xFF);
+      PumpPendingMessages();
+    }
+  }
+  if (timer) CloseHandle(timer);
+  return true;
+}
+
+void StartWorkerThread(WorkerThreadRoutine routine, int32_t parameter, HANDLE& handle) {
+  handle = CreateThread(nullptr, 0, routine, reinterpret_cast<LPVOID>(static_cast<intptr_t>(parameter)), 0, nullptr);
+  if (handle) SetThreadIdealProcessor(handle, 32);
+}
+
+void SetOpacityWindow(HWND window) { g_opacityWindow = window; }
+
+int AlphaForTransparencyLevel(int32_t level) {
+  if (level == 0) return 255;
+  return static_cast<int>((double(level) / 10.0 + 1.0) * 255.0);
+}
+
+void OnListMouseWheel(int32_t notches, int32_t /*keyState*/) {
+  int64_t level = int64_t(TransparencyLevel) + notches;
+  if (level > 0) level = 0;
+  if (level < -9) level = -9;
+  TransparencyLevel = static_cast<int32_t>(level);
+  if (!g_opacityWindow) return;
+  SetWindowLongA(g_opacityWindow, GWL_EXSTYLE, WS_EX_LAYERED);
+  SetLayeredWindowAttributes(g_opacityWindow, 0, static_cast<BYTE>(AlphaForTransparencyLevel(TransparencyLevel)), LWA_ALPHA);
+}
