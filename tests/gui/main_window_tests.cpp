@@ -1,0 +1,162 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "backup/check_state.h"
+#include "backup/startup.h"
+#include "gui/kavrel_test_window.h"
+
+namespace {
+
+using namespace kavrel;
+using kavrel_testing::KavrelWindowTest;
+
+TEST_F(KavrelWindowTest, FirstStartWithoutSettingsShowsTheDesignState) {
+  EXPECT_EQ(list().RowCount(), 0);
+  EXPECT_TRUE(window().Visible(kHintLabel));
+  RECT hint = window().Bounds(kHintLabel);
+  EXPECT_EQ(hint.left, 128);
+  EXPECT_EQ(hint.top, 88);
+  EXPECT_FALSE(window().Enabled(kStartMonitorButton));
+  for (int box : {kExcludeSystemDirs, kExcludeHiddenDirs, kExcludeEmptyDirs, kHideBackupDir})
+    EXPECT_TRUE(window().Checked(box)) << box;
+  for (int box : {kStartHours, kStartMinutes, kStartSeconds, kIntervalHours, kIntervalMinutes, kIntervalSeconds})
+    EXPECT_EQ(window().Text(box), "") << box;
+  EXPECT_EQ(window().SliderPosition(kThreadSlider), 100);
+  EXPECT_EQ(window().Text(kThreadLabel), "100");
+  EXPECT_EQ(window().Text(kStatusBox), " 就绪");
+  EXPECT_EQ(window().Text(kProgressBox), "");
+  EXPECT_EQ(window().Text(kHintCaption), " 提示：");
+  EXPECT_EQ(window().Text(kStateCaption), " 状态：");
+  EXPECT_FALSE(window().Visible(kReportBox));
+  EXPECT_EQ(window().Text(kReportBox), " >> 如有错误信息，请及时更正。");
+  EXPECT_EQ(BackupSuffix, "_backupx\\");
+  EXPECT_EQ(Counters().linkPauseMs, 300);
+  ASSERT_NE(ReportLock, nullptr);
+  EnterCriticalSection(ReportLock);  // a live lock
+  LeaveCriticalSection(ReportLock);
+}
+
+TEST_F(KavrelWindowTest, WindowHasItsCaptionSizeAndFixedBorder) {
+  char caption[128] = {};
+  GetWindowTextA(window().Window(), caption, sizeof caption);
+  EXPECT_STREQ(caption, "Kavrel　　by Tolvane");
+  RECT r;
+  GetWindowRect(window().Window(), &r);
+  EXPECT_EQ(r.right - r.left, 660);
+  EXPECT_EQ(r.bottom - r.top, 330);
+  LONG style = GetWindowLongA(window().Window(), GWL_STYLE);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_NE(SendMessageA(window().Window(), WM_GETICON, ICON_BIG, 0), 0);
+}
+
+TEST_F(KavrelWindowTest, ListLiesOverTheEditPanelAfterStartUp) {
+  RECT r = window().Bounds(kProjectList);
+  EXPECT_EQ(r.left, 14);
+  EXPECT_EQ(r.top, 14);
+  EXPECT_EQ(r.right - r.left, 624);
+  EXPECT_EQ(r.bottom - r.top, 138);
+  EXPECT_TRUE(window().Visible(kProjectList));
+  EXPECT_TRUE(window().Visible(kGroupBox1));
+  // The list is above the panel, so a point of the panel shows the list.
+  POINT inside = {300, 60};
+  ClientToScreen(window().Window(), &inside);
+  HWND hit = WindowFromPoint(inside);
+  EXPECT_EQ(hit, window().Control(kProjectList));
+}
+
+TEST_F(KavrelWindowTest, ListHasItsFiveColumnsAndStyles) {
+  HWND listWindow = window().Control(kProjectList);
+  const struct { const char* title; int width; int format; } kColumns[] = {
+      {"ID", 70, LVCFMT_LEFT}, {"文件数量", 70, LVCFMT_CENTER}, {"文件体积", 70, LVCFMT_CENTER},
+      {"监控目录", 180, LVCFMT_LEFT}, {"备份目录", 213, LVCFMT_LEFT}};
+  for (int c = 0; c < 5; ++c) {
+    char title[64] = {};
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.pszText = title;
+    column.cchTextMax = sizeof title;
+    ASSERT_TRUE(SendMessageA(listWindow, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(title, kColumns[c].title);
+    EXPECT_EQ(column.cx, kColumns[c].width);
+    EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, kColumns[c].format);
+  }
+  DWORD ex = static_cast<DWORD>(SendMessageA(listWindow, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+  EXPECT_TRUE(ex & LVS_EX_CHECKBOXES);
+  EXPECT_TRUE(ex & LVS_EX_GRIDLINES);
+  EXPECT_TRUE(GetWindowLongA(listWindow, GWL_STYLE) & LVS_SINGLESEL);
+  EXPECT_NE(SendMessageA(listWindow, LVM_GETIMAGELIST, LVSIL_SMALL, 0), 0);
+}
+
+TEST_F(KavrelWindowTest, SliderLabelAlwaysShowsThreeDigits) {
+  const struct { int position; const char* label; } kCases[] = {
+      {1, "001"}, {9, "009"}, {10, "010"}, {99, "099"}, {100, "100"}, {55, "055"}};
+  HWND slider = window().Control(kThreadSlider);
+  for (const auto& c : kCases) {
+    SendMessageA(slider, TBM_SETPOS, TRUE, c.position);
+    SendMessageA(window().Window(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, c.position),
+                 reinterpret_cast<LPARAM>(slider));
+    EXPECT_EQ(window().Text(kThreadLabel), c.label);
+  }
+  EXPECT_EQ(ThreadLabelText(7), "007");
+}
+
+TEST_F(KavrelWindowTest, ScheduleBoxesTakeDigitsAndMinusUpToTheirLength) {
+  HWND hours = window().Control(kStartHours);
+  for (char c : std::string("1a-2 x34")) SendMessageA(hours, WM_CHAR, static_cast<WPARAM>(c), 0);
+  EXPECT_EQ(window().Text(kStartHours), "1-2");
+  HWND minutes = window().Control(kIntervalMinutes);
+  for (char c : std::string("5678")) SendMessageA(minutes, WM_CHAR, static_cast<WPARAM>(c), 0);
+  EXPECT_EQ(window().Text(kIntervalMinutes), "56");
+  EXPECT_EQ(SendMessageA(window().Control(kIntervalHours), EM_GETLIMITTEXT, 0, 0), 3);
+  EXPECT_EQ(SendMessageA(window().Control(kStartSeconds), EM_GETLIMITTEXT, 0, 0), 2);
+  EXPECT_TRUE(GetWindowLongA(hours, GWL_STYLE) & ES_CENTER);
+}
+
+TEST_F(KavrelWindowTest, PanelControlsSitInTheGroupBoxWithTheirDesignStates) {
+  EXPECT_EQ(GetParent(window().Control(kMonitorDirBox)), window().Control(kGroupBox1));
+  RECT r = window().Bounds(kBackupDirButton);
+  EXPECT_EQ(r.left, 545);
+  EXPECT_EQ(r.top, 50);
+  EXPECT_FALSE(window().Enabled(kBackupDirButton));
+  EXPECT_FALSE(window().Enabled(kConfirmButton));
+  EXPECT_TRUE(window().Enabled(kCancelButton));
+  EXPECT_TRUE(GetWindowLongA(window().Control(kMonitorDirBox), GWL_STYLE) & ES_READONLY);
+  EXPECT_EQ(window().Text(kMonitorDirButton), "监控目录");
+  EXPECT_EQ(window().Text(kPanelLabel).substr(0, 4), "    ");
+  EXPECT_FALSE(window().Enabled(kProgressBox));
+  EXPECT_FALSE(window().Enabled(kStatusBox));
+}
+
+TEST_F(KavrelWindowTest, MenuItemTableHoldsTheItemsInItsFixedOrder) {
+  const char* kCaptions[] = {"新建项目", "修改项目", "全选", "全清", "反选", "置顶", "上移", "下移", "置底",
+                             "删除当前项目", "删除选择项目", "删除全部项目", "窗口置顶", "使用帮助"};
+  for (int i = 0; i < 14; ++i) {
+    EXPECT_EQ(MenuItemTable[i].window, &window());
+    EXPECT_EQ(window().MenuCaption(MenuItemTable[i].item), kCaptions[i]) << i;
+  }
+  EXPECT_EQ(window().MenuCaption(MenuItemTable[14].item), "");
+  EXPECT_EQ(window().MenuCaption(MenuItemTable[15].item), "");
+  EXPECT_EQ(MenuItemTable[12].item, kMenuWindowTopmost);
+  // The separators follow 修改项目, 反选, 置底, 删除全部项目 and 使用帮助 in the menu.
+  std::vector<int> shown = window().VisibleMenuItems();
+  const std::vector<int> kDisplay = {kMenuNewProject, kMenuEditProject, 0, kMenuSelectAll, kMenuClearAll,
+                                     kMenuInvertSelection, 0, kMenuMoveToTop, kMenuMoveUp, kMenuMoveDown,
+                                     kMenuMoveToBottom, 0, kMenuDeleteCurrent, kMenuDeleteSelected,
+                                     kMenuDeleteAll, 0, kMenuWindowTopmost, kMenuHelp, 0,
+                                     kMenuOpenMonitorDir, kMenuOpenBackupDir};
+  EXPECT_EQ(shown, kDisplay);
+  for (int i = 16; i <= 20; ++i) EXPECT_EQ(MenuItemTable[i].item, kMenuSeparator1 + (i - 16));
+}
+
+TEST_F(KavrelWindowTest, WheelOnTheListChangesTheWindowsOpacity) {
+  HWND listWindow = window().Control(kProjectList);
+  SendMessageA(listWindow, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA * 3), 0);
+  BYTE alpha = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(window().Window(), nullptr, &alpha, nullptr));
+  EXPECT_EQ(alpha, 178);
+}
+
+}  // namespace

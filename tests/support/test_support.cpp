@@ -1,0 +1,229 @@
+#include "support/test_support.h"
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "backup/utilities.h"
+
+namespace testing_support {
+
+std::string TestProgramDirectory() { return OwnExecutableDirectory(); }
+
+std::string ProgramsDirectory() { return TestProgramDirectory() + "..\\apps\\"; }
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount64() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    PumpPendingMessages();
+  }
+}
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::ostringstream name;
+  name << temp << "kvt_" << GetCurrentProcessId() << "_" << GetTickCount() << "_" << counter++ << "\\";
+  path_ = name.str();
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchDir::~ScratchDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::string& path) {
+  std::string dir = path;
+  if (!dir.empty() && dir.back() != '\\') dir += '\\';
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string full = dir + name;
+      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
+      else DeleteFileA(full.c_str());
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(dir.c_str());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+bool CopyFileTo(const std::string& from, const std::string& to) {
+  return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+ChildProcess::~ChildProcess() {
+  if (Running()) Kill();
+  if (info_.hProcess) CloseHandle(info_.hProcess);
+  if (info_.hThread) CloseHandle(info_.hThread);
+  if (!outputPath_.empty()) DeleteFileA(outputPath_.c_str());
+}
+
+bool ChildProcess::Start(const std::string& exe, const std::string& arguments, const std::string& workingDir) {
+  char temp[MAX_PATH], file[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  GetTempFileNameA(temp, "out", 0, file);
+  outputPath_ = file;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE output = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output;
+  startup.hStdError = output;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  std::string commandLine = "\"" + exe + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  // No console of its own: a hidden console host outlives the child and holds up the run.
+  BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                           workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info_);
+  CloseHandle(output);
+  return ok != FALSE;
+}
+
+int ChildProcess::WaitForExit(int timeoutMs) {
+  if (!info_.hProcess) return -1;
+  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+bool ChildProcess::Running() const {
+  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill() {
+  if (info_.hProcess) {
+    TerminateProcess(info_.hProcess, 255);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+}
+
+std::string ChildProcess::Output() const { return outputPath_.empty() ? std::string() : ReadFileBytes(outputPath_); }
+
+namespace {
+struct WindowSearch {
+  DWORD processId;
+  std::string className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  char className[256] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (!search->className.empty() && search->className != className) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindProcessWindow(DWORD processId, const std::string& className, int timeoutMs) {
+  WindowSearch search{processId, className, nullptr};
+  WaitUntil([&] {
+    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }, timeoutMs);
+  return search.found;
+}
+
+std::string WindowText(HWND window) {
+  int n = static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
+  std::string text(n + 1, '\0');
+  n = static_cast<int>(SendMessageA(window, WM_GETTEXT, n + 1, reinterpret_cast<LPARAM>(&text[0])));
+  text.resize(n);
+  return text;
+}
+
+namespace {
+struct ChildSearch {
+  std::string className, text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM data) {
+  auto* s = reinterpret_cast<ChildSearch*>(data);
+  char cls[256] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (!s->className.empty() && lstrcmpiA(cls, s->className.c_str()) != 0) return TRUE;
+  if (!s->text.empty() && WindowText(child) != s->text) return TRUE;
+  s->found = child;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindChild(HWND parent, const std::string& className, const std::string& text) {
+  ChildSearch search{className, text, nullptr};
+  EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int RemoteListRowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string RemoteListCell(HWND list, int row, int column) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  if (!process) return std::string();
+  const SIZE_T textSize = 4096;
+  char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = remote + sizeof(LVITEMA);
+  item.cchTextMax = textSize;
+  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote)));
+  std::string text(textSize, '\0');
+  ReadProcessMemory(process, remote + sizeof(LVITEMA), &text[0], textSize, nullptr);
+  text.resize(n > 0 ? n : 0);
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return text;
+}
+
+bool RemoteListChecked(HWND list, int row) {
+  UINT state = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+DWORD ProcessHandleCount(HANDLE process) {
+  DWORD count = 0;
+  GetProcessHandleCount(process, &count);
+  return count;
+}
+
+size_t ProcessPrivateBytes(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+  return counters.PrivateUsage;
+}
+
+}  // namespace testing_support

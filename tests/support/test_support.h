@@ -1,0 +1,79 @@
+// Helpers shared by the tests: processes, scratch trees, windows of other
+// processes and waits that keep messages flowing.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Directory of the running test program, ending with a backslash.
+std::string TestProgramDirectory();
+// Directory of the built programs (Kavrel.exe, Dunmere.exe), ending with a backslash.
+std::string ProgramsDirectory();
+
+// Waits until condition() holds, dispatching this thread's messages; false on time-out.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// A fresh directory that is removed with everything in it (read-only and
+// hidden entries too) when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  ~ScratchDir();
+  const std::string& path() const { return path_; }  // ends with a backslash
+  std::string operator/(const std::string& relative) const { return path_ + relative; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+bool CopyFileTo(const std::string& from, const std::string& to);
+void RemoveTree(const std::string& path);
+
+// A started program; killed when the object goes if it still runs.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+  bool Start(const std::string& exe, const std::string& arguments = std::string(),
+             const std::string& workingDir = std::string());
+  // Exit code, or -1 while it still runs after timeoutMs.
+  int WaitForExit(int timeoutMs);
+  bool Running() const;
+  void Kill();
+  DWORD Id() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
+  // Text the program wrote to its standard output (read after it ended).
+  std::string Output() const;
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+  std::string outputPath_;
+};
+
+// A visible top-level window of the process with this class name (empty: any).
+HWND FindProcessWindow(DWORD processId, const std::string& className, int timeoutMs);
+std::string WindowText(HWND window);
+// A child control with this exact text, or of this class when text is empty.
+HWND FindChild(HWND parent, const std::string& className, const std::string& text);
+
+// Cells of a list view in another process.
+int RemoteListRowCount(HWND list);
+std::string RemoteListCell(HWND list, int row, int column);
+bool RemoteListChecked(HWND list, int row);
+
+// Number of open handles and private bytes of a process.
+DWORD ProcessHandleCount(HANDLE process);
+size_t ProcessPrivateBytes(HANDLE process);
+
+}  // namespace testing_support

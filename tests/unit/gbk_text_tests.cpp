@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "backup/gbk_text.h"
+
+namespace {
+
+using Fields = std::vector<std::string>;
+
+TEST(GbkText, LowerCasingTouchesOnlyAsciiLettersOutsideDoubleByteCharacters) {
+  EXPECT_EQ(gbk::ToLowerAscii("Report.DOC"), "report.doc");
+  // "琛" is 0xE8 0xA1; the second byte of "獈" (0xAB 0x41) is 'A' and must stay.
+  const std::string trailIsA = "\xAB\x41Z";
+  EXPECT_EQ(gbk::ToLowerAscii(trailIsA), "\xAB\x41z");
+  EXPECT_EQ(gbk::ToLowerAscii("监控ABC目录"), "监控abc目录");
+}
+
+TEST(GbkText, NumberTextWritesThirteenSignificantDigitsWithoutTrailingZeros) {
+  EXPECT_EQ(gbk::NumberText(1.50), "1.5");
+  EXPECT_EQ(gbk::NumberText(2.00), "2");
+  EXPECT_EQ(gbk::NumberText(-4096.0), "-4096");
+  EXPECT_EQ(gbk::NumberText(1234567890123.0), "1234567890123");
+  EXPECT_EQ(gbk::NumberText(12345678901234.0), "1.234567890123e+13");
+  EXPECT_EQ(gbk::NumberText(int64_t(-7)), "-7");
+  EXPECT_EQ(gbk::NumberText(int64_t(1) << 40), "1099511627776");
+}
+
+TEST(GbkText, IntegerValueReadsBlanksSignAndFullWidthDigits) {
+  EXPECT_EQ(gbk::IntegerValue("  42"), 42);
+  EXPECT_EQ(gbk::IntegerValue("-5"), -5);
+  EXPECT_EQ(gbk::IntegerValue("+7x"), 7);
+  EXPECT_EQ(gbk::IntegerValue("12ab34"), 12);
+  EXPECT_EQ(gbk::IntegerValue(""), 0);
+  EXPECT_EQ(gbk::IntegerValue("abc"), 0);
+  EXPECT_EQ(gbk::IntegerValue("１２３"), 123);      // full-width digits
+  EXPECT_EQ(gbk::IntegerValue("　－９"), -9);        // full-width blank and minus
+  EXPECT_EQ(gbk::IntegerValue("99999999999"), INT32_MAX);
+  EXPECT_EQ(gbk::IntegerValue("-99999999999"), INT32_MIN);
+}
+
+TEST(GbkText, SplitKeepsInnerEmptyFieldsAndDropsAnEmptyRemainder) {
+  EXPECT_EQ(gbk::Split("a|b|c", "|"), (Fields{"a", "b", "c"}));
+  EXPECT_EQ(gbk::Split("a||c|", "|"), (Fields{"a", "", "c"}));
+  EXPECT_EQ(gbk::Split("|", "|"), (Fields{""}));
+  EXPECT_EQ(gbk::Split("", "|"), Fields{});
+  EXPECT_EQ(gbk::Split("abc", "|"), (Fields{"abc"}));
+  EXPECT_EQ(gbk::Split("x\r\ny\r\n", "\r\n"), (Fields{"x", "y"}));
+  EXPECT_EQ(gbk::Split("D:\\a\\*D:\\b\\*1", "*"), (Fields{"D:\\a\\", "D:\\b\\", "1"}));
+}
+
+TEST(GbkText, SplitNeverMatchesTheSecondByteOfADoubleByteCharacter) {
+  // 0x81 0x7C is one character whose second byte is the code of "|".
+  const std::string name = "D:\\\x81\x7C\\";
+  EXPECT_EQ(gbk::Split(name + "|1", "|"), (Fields{name, "1"}));
+  // 0x81 0x2A: second byte '*'.
+  const std::string star = "\x81\x2A";
+  EXPECT_EQ(gbk::Split("a" + star + "b*c", "*"), (Fields{"a" + star + "b", "c"}));
+  // A lone lead byte at the end is kept whole.
+  EXPECT_EQ(gbk::Split("a|\x81", "|"), (Fields{"a", "\x81"}));
+}
+
+TEST(GbkText, FindIsCaseBlindForAsciiOnlyAndSkipsTrailBytes) {
+  EXPECT_EQ(gbk::Find("C:\\Windows\\", "windows", 0, true), 3u);
+  EXPECT_EQ(gbk::Find("C:\\Windows\\", "windows", 0, false), std::string::npos);
+  // The 'A' inside 0xAB 0x41 is no match, the real one after it is.
+  EXPECT_EQ(gbk::Find("\xAB\x41" "A", "a", 0, true), 2u);
+  EXPECT_EQ(gbk::Find("\xAB\x41", "A"), std::string::npos);
+  EXPECT_EQ(gbk::Find("abc", "c", 1), 2u);
+  EXPECT_EQ(gbk::Find("abc", "", 1), 1u);
+}
+
+}  // namespace
