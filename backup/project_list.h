@@ -1,0 +1,66 @@
+// The projects: the rows of the main window's list 列表框, with MonitorDirList
+// kept parallel to them.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "shelltool/form.h"
+
+namespace kavrel {
+
+enum ProjectColumn : int {
+  kColumnId = 0,          // 1-based position
+  kColumnFileCount = 1,   // files the last check found
+  kColumnSize = 2,        // size text of the monitored directory
+  kColumnMonitorDir = 3,  // ends with "\"
+  kColumnBackupDir = 4,   // ends with "\"
+};
+
+enum RowImage : int { kImageChecking = 0, kImageResting = 1, kImageSkipped = 2 };
+
+constexpr int kMaxProjects = 100;
+
+// One row of the list.
+class ProjectRow {
+ public:
+  ProjectRow(ui::ListView list, int index) : list_(list), index_(index) {}
+  int Index() const { return index_; }
+  std::string Cell(int column) const { return list_.Cell(index_, column); }
+  void SetCell(int column, const std::string& text) { list_.SetCell(index_, column, text); }
+  std::string MonitorDir() const { return Cell(kColumnMonitorDir); }
+  std::string BackupDir() const { return Cell(kColumnBackupDir); }
+  bool Checked() const { return list_.Checked(index_); }
+  void SetChecked(bool checked) { list_.SetChecked(index_, checked); }  // raises no event
+  int Image() const { return list_.Image(index_); }
+  void SetImage(int image) { list_.SetImage(index_, image); }
+
+ private:
+  ui::ListView list_;
+  int index_;
+};
+
+// The list of the main window.
+class ProjectList {
+ public:
+  static ProjectList Main();
+  explicit ProjectList(ui::ListView list) : list_(list) {}
+
+  int Count() const { return list_.RowCount(); }
+  ProjectRow Row(int index) const { return ProjectRow(list_, index); }
+  ui::ListView View() const { return list_; }
+
+  // Appends a project at the end, with its position in column 0, image 1
+  // and its MonitorDirList entry; returns its index. Column 1 stays empty.
+  int Append(const std::string& monitorDir, const std::string& backupDir, const std::string& sizeText,
+             bool checked);
+
+ private:
+  ui::ListView list_;
+};
+
+// " 当前选中" + count + "个项目".
+std::string CountText(int32_t checkedCount);
+// Writes the count text of CheckedProjectCount to 过程框.
+void ShowCountText();
+
+}  // namespace kavrel
