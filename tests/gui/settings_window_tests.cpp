@@ -8,7 +8,6 @@
 #include "backup/program_globals.h"
 #include "backup/project_list.h"
 #include "backup/settings_load.h"
-#include "backup/startup.h"
 #include "backup/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "support/settings_fixture.h"
@@ -131,10 +130,26 @@ TEST_F(SettingsWindowTest, ATextWithoutProjectsAppliesItsFieldsAndLeavesTheStart
   EXPECT_FALSE(window().Enabled(kStartMonitorButton));
 }
 
-TEST_F(SettingsWindowTest, ThirteenFieldsApplyNothing) {
+TEST_F(SettingsWindowTest, DirectoryNamesWithBarOrBackslashTrailBytesLoadWhole) {
+  // 0x817C ends in the byte of "|", 0x955C in that of "\\".
+  const std::string monitored = MonitoredDir(std::string("\x81\x7C") + "x\x95\x5C");
+  ASSERT_TRUE(IsDirectory(monitored));
+  Load("1|1|1|1|||||||100|" + monitored + "*" + monitored + "_b\\*1\r\n");
+  ASSERT_EQ(list().RowCount(), 1);
+  EXPECT_EQ(list().Cell(0, kColumnMonitorDir), monitored + "\\");
+  EXPECT_EQ(list().Cell(0, kColumnBackupDir), monitored + "_b\\");
+  EXPECT_TRUE(IsDirectory(monitored + "_b\\"));
+}
+
+TEST_F(SettingsWindowTest, TheListTakesAtMostOneHundredProjects) {
   const std::string monitored = MonitoredDir("m");
-  Load("2|2|2|2|1|1|1|1|1|1|5|" + monitored + "\\*" + dir_ / "b\\*1\r\n|x");
-  ExpectDesignState();
+  std::string text = "1|1|1|1|||||||100|";
+  for (int n = 0; n < 101; ++n) text += monitored + "\\*" + dir_ / "b\\*1\r\n";
+  Load(text);
+  EXPECT_EQ(list().RowCount(), kMaxProjects);
+  EXPECT_EQ(MonitorDirList.size(), static_cast<size_t>(kMaxProjects));
+  EXPECT_EQ(CheckedProjectCount, kMaxProjects);
+  EXPECT_EQ(window().Text(kProgressBox), " 当前选中100个项目");
 }
 
 TEST_F(SettingsWindowTest, BadFilesLeaveTheDesignStateOrWhatTheRulesAllow) {
@@ -151,12 +166,8 @@ TEST_F(SettingsWindowTest, BadFilesLeaveTheDesignStateOrWhatTheRulesAllow) {
   LoadSettings(file_);
   WriteFileBytes(file_.Path(), "7");
   LoadSettings(file_);
-  // Nothing these bring has the shape of a project line over an existing directory.
-  EXPECT_EQ(list().RowCount(), 0);
-  EXPECT_FALSE(window().Enabled(kStartMonitorButton));
-  const int position = window().SliderPosition(kThreadSlider);
-  EXPECT_GE(position, 1);
-  EXPECT_EQ(window().Text(kThreadLabel), ThreadLabelText(position));
+  // Deciphered noise splits into far more than twelve fields, or into none that the rules take.
+  ExpectDesignState();
 }
 
 TEST_F(SettingsWindowTest, ATruncatedFileAppliesTheFieldsItStillHolds) {

@@ -88,6 +88,9 @@ TEST(SettingsText, ADoubleByteTrailOfBarOrStarDoesNotSplit) {
   ASSERT_TRUE(loaded.hasProjectField);
   ASSERT_EQ(loaded.projects.size(), 1u);
   EXPECT_EQ(loaded.projects[0].monitorDir, name);
+  // A name ending in a character whose second byte is "\\" still gets its backslash.
+  const std::string trail = "C:\\\x95\x5C";
+  EXPECT_EQ(ParseSettingsText("1|1|1|1|||||||9|" + trail + "*C:\\b\\*1").projects.at(0).monitorDir, trail + "\\");
 }
 
 TEST(SettingsText, LinesWithoutExactlyThreePartsOrAMonitoredDirectoryAreDropped) {

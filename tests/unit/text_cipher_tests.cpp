@@ -136,12 +136,4 @@ TEST(TextCipher, HexDigitsAndPairs) {
   EXPECT_EQ(ByteToHexPair(255), "FF");
 }
 
-TEST(TextCipher, EachCallStartsAFreshStreamAndCopiesBehaveAlike) {
-  TextCipher cipher;
-  const TextCipher copy = cipher.CopyTextCipher();
-  EXPECT_EQ(cipher.EncryptToHex("abc", SettingsKey), cipher.EncryptToHex("abc", SettingsKey));
-  EXPECT_EQ(copy.EncryptToHex("abc", SettingsKey), cipher.EncryptToHex("abc", SettingsKey));
-  EXPECT_EQ(copy.DecryptFromHex(cipher.EncryptToHex("abc", SettingsKey), SettingsKey), "abc");
-}
-
 }  // namespace
