@@ -8,6 +8,7 @@
 #include "backup/check_state.h"
 #include "backup/program_globals.h"
 #include "backup/settings_key.h"
+#include "backup/settings_load.h"
 #include "backup/utilities.h"
 #include "backup/window_icons.h"
 
@@ -53,6 +54,7 @@ void OnMainWindowCreated() {
   window.Move(kHintLabel, 128, hint.top);
   BackupSuffix = "_backupx\\";
   InstallReportLock(CreateLock());
+  LoadSettings(SettingsFile::BesideProgram());
   Counters().linkPauseMs = 300;
   if (window.List(kProjectList).RowCount() == 0) window.SetVisible(kHintLabel, true);
 }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "apps/kavrel/main_window.h"
+#include "backup/close_query.h"
 #include "backup/program_globals.h"
 #include "backup/startup.h"
 #include "backup/utilities.h"
@@ -26,6 +27,7 @@ void BindMainWindowHandlers(ui::Form& window) {
   using ui::Event;
   using ui::EventArgs;
   window.Bind(ui::kWindow, Event::Created, [](EventArgs&) { OnMainWindowCreated(); });
+  window.Bind(ui::kWindow, Event::CloseQuery, [](EventArgs& e) { e.cancel = !OnMainWindowCloseQuery(); });
   window.Bind(kThreadSlider, Event::PositionChanged, [](EventArgs&) { OnThreadSliderChanged(); });
   window.Bind(kProjectList, Event::MouseWheel, [](EventArgs& e) { OnListMouseWheel(e.a, e.b); });
 }

@@ -1,0 +1,59 @@
+#include "backup/close_query.h"
+
+#include <windows.h>
+
+#include "backup/check_state.h"
+#include "backup/monitor_stop.h"
+#include "backup/project_list.h"
+#include "backup/schedule_fields.h"
+#include "backup/settings_controls.h"
+#include "backup/settings_key.h"
+#include "backup/startup.h"
+#include "backup/text_cipher.h"
+#include "backup/utilities.h"
+
+namespace kavrel {
+
+void NormaliseTimeFields() {
+  ui::Form& window = MainWindow();
+  std::array<std::string, kScheduleCount> texts;
+  for (int k = 0; k < kScheduleCount; ++k) texts[k] = window.Text(kScheduleBoxes[k]);
+  ScheduleFields fields(texts);
+  fields.Normalise();
+  for (int k = 0; k < kScheduleCount; ++k)
+    if (fields.Text(k) != texts[k]) window.SetText(kScheduleBoxes[k], fields.Text(k));
+}
+
+SettingsValues CollectSettings() {
+  ui::Form& window = MainWindow();
+  SettingsValues values;
+  for (int k = 0; k < kOptionCount; ++k) values.options[k] = window.Checked(kOptionBoxes[k]);
+  NormaliseTimeFields();
+  for (int k = 0; k < kScheduleCount; ++k) values.schedule[k] = window.Text(kScheduleBoxes[k]);
+  values.threads = window.SliderPosition(kThreadSlider);
+  const ProjectList projects = ProjectList::Main();
+  for (int r = 0; r < projects.Count(); ++r) {
+    const ProjectRow row = projects.Row(r);
+    values.projects.push_back(ProjectSetting{row.MonitorDir(), row.BackupDir(), row.Checked()});
+  }
+  return values;
+}
+
+bool SaveSettings(const SettingsFile& file) {
+  return file.Write(EncryptSettingsText(BuildSettingsText(CollectSettings()), SettingsKey));
+}
+
+bool OnMainWindowCloseQuery() {
+  if (MainWindow().Text(kStartMonitorButton) != "开始监控") {
+    InterlockedExchange(&Counters().exitPending, 1);
+    RequestMonitoringStop();
+    return false;
+  }
+  // A file that cannot be written changes nothing: the program ends all the same.
+  SaveSettings(SettingsFile::BesideProgram());
+  PumpPendingMessages();
+  Sleep(500);
+  ExitProgram(0);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,66 @@
+#include "backup/settings_load.h"
+
+#include <windows.h>
+
+#include "apps/kavrel/main_window.h"
+#include "backup/program_globals.h"
+#include "backup/project_list.h"
+#include "backup/settings_controls.h"
+#include "backup/settings_key.h"
+#include "backup/settings_text.h"
+#include "backup/startup.h"
+#include "backup/text_cipher.h"
+#include "backup/utilities.h"
+
+namespace kavrel {
+
+namespace {
+
+// A missing backup directory is made with its whole path, hidden when asked.
+void PrepareBackupDir(const std::string& backupDir) {
+  if (IsDirectory(backupDir)) return;
+  EnsureDirectoryPath(backupDir);
+  const DWORD attributes = MainWindow().Checked(kHideBackupDir)
+                               ? FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED
+                               : FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  SetFileAttributesA(backupDir.c_str(), attributes);
+}
+
+void LoadProjects(const std::vector<ProjectLine>& lines) {
+  ProjectList projects = ProjectList::Main();
+  for (const ProjectLine& line : lines) {
+    if (projects.Count() >= kMaxProjects) break;  // the list holds no more
+    if (!IsDirectory(line.monitorDir) || IsDirectoryEmpty(line.monitorDir)) continue;
+    PrepareBackupDir(line.backupDir);
+    projects.Append(line.monitorDir, line.backupDir, FormatByteSize(GetDirectorySize(line.monitorDir)),
+                    line.checked);
+    if (line.checked) {
+      ++CheckedProjectCount;
+      ShowCountText();
+    }
+  }
+}
+
+}  // namespace
+
+void LoadSettings(const SettingsFile& file) {
+  const std::string content = file.Read();
+  if (content.empty()) return;
+  const std::string plain = DecryptSettingsText(content, SettingsKey);
+  if (plain.empty()) return;
+  const LoadedSettings loaded = ParseSettingsText(plain);
+  ui::Form& window = MainWindow();
+  for (int k = 0; k < kOptionCount; ++k)
+    if (loaded.options[k]) window.SetChecked(kOptionBoxes[k], *loaded.options[k]);
+  for (int k = 0; k < kScheduleCount; ++k)
+    if (loaded.schedule[k]) window.SetText(kScheduleBoxes[k], *loaded.schedule[k]);
+  if (loaded.threads) {
+    window.SetSliderPosition(kThreadSlider, *loaded.threads);
+    OnThreadSliderChanged();
+  }
+  if (!loaded.hasProjectField) return;
+  LoadProjects(loaded.projects);
+  if (ProjectList::Main().Count() > 0) window.SetEnabled(kStartMonitorButton, true);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,66 @@
+#include "backup/settings_text.h"
+
+#include "backup/gbk_text.h"
+
+namespace kavrel {
+
+std::string BuildSettingsText(const SettingsValues& values) {
+  std::string text;
+  for (bool ticked : values.options) text += ticked ? "1|" : "2|";
+  for (const std::string& box : values.schedule) text += box + "|";
+  text += std::to_string(values.threads) + "|";
+  for (const ProjectSetting& project : values.projects)
+    text += project.monitorDir + "*" + project.backupDir + "*" + (project.checked ? "1" : "0") + "\r\n";
+  return text;
+}
+
+namespace {
+
+// True when the text's last character is "\", not a double-byte character
+// whose second byte happens to be that code.
+bool EndsWithBackslash(const std::string& text) {
+  size_t last = 0;
+  for (size_t i = 0; i < text.size(); i += gbk::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1) last = i;
+  return !text.empty() && last == text.size() - 1 && text[last] == '\\';
+}
+
+void ParseProjectLines(const std::string& field, std::vector<ProjectLine>& projects) {
+  for (const std::string& line : gbk::Split(field, "\r\n")) {
+    const std::vector<std::string> parts = gbk::Split(line, "*");
+    if (parts.size() != 3 || parts[0].empty()) continue;
+    ProjectLine project;
+    project.monitorDir = parts[0];
+    if (!EndsWithBackslash(project.monitorDir)) project.monitorDir += '\\';
+    project.backupDir = parts[1];
+    project.checked = gbk::IntegerValue(parts[2]) != 0;
+    projects.push_back(project);
+  }
+}
+
+}  // namespace
+
+LoadedSettings ParseSettingsText(const std::string& plain) {
+  LoadedSettings loaded;
+  const std::vector<std::string> fields = gbk::Split(plain, "|");
+  const size_t n = fields.size();
+  if (n < 1 || n > kSettingsFieldCount) return loaded;
+  for (size_t k = 0; k < kOptionCount && k < n; ++k) {
+    const int32_t value = gbk::IntegerValue(fields[k]);
+    if (value == 1 || value == 2) loaded.options[k] = fields[k] == "1";
+  }
+  for (size_t k = 0; k < kScheduleCount && kOptionCount + k < n; ++k) {
+    const std::string& field = fields[kOptionCount + k];
+    if (gbk::IntegerValue(field) >= 1) loaded.schedule[k] = field;
+  }
+  if (n >= 11) {
+    const int32_t threads = gbk::IntegerValue(fields[10]);
+    if (threads >= 1 && threads <= 100) loaded.threads = threads;
+  }
+  if (n == kSettingsFieldCount) {
+    loaded.hasProjectField = true;
+    ParseProjectLines(fields[11], loaded.projects);
+  }
+  return loaded;
+}
+
+}  // namespace kavrel

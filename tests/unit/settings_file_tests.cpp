@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "backup/settings_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+using namespace kavrel;
+using testing_support::ReadFileBytes;
+using testing_support::ScratchDir;
+using testing_support::WriteFileBytes;
+
+// Holds a file open without any sharing, so no one else can open it.
+class ExclusiveOpen {
+ public:
+  explicit ExclusiveOpen(const std::string& path)
+      : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~ExclusiveOpen() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST(SettingsFile, LiesBesideTheProgram) {
+  const std::string path = SettingsFile::BesideProgram().Path();
+  EXPECT_EQ(path, testing_support::TestProgramDirectory() + "CF.ini");
+}
+
+TEST(SettingsFile, ReadStopsAtAZeroByteOrEndOfFileMarkerOutsideDoubleByteCharacters) {
+  EXPECT_EQ(TextBeforeEndMarker(std::string("AB,\0CD", 6)), "AB,");
+  EXPECT_EQ(TextBeforeEndMarker("AB\x1A" "CD"), "AB");
+  // A lead byte takes the next byte with it, even a marker.
+  EXPECT_EQ(TextBeforeEndMarker(std::string("A\x81\x1A" "B\x1A" "C", 6)), "A\x81\x1A" "B");
+  EXPECT_EQ(TextBeforeEndMarker(std::string("\x90\0X\0", 4)), std::string("\x90\0X", 3));
+  EXPECT_EQ(TextBeforeEndMarker("xy\x81"), "xy\x81");
+
+  ScratchDir dir;
+  SettingsFile file(dir / "CF.ini");
+  WriteFileBytes(file.Path(), std::string("7F,AC,\0junk", 11));
+  EXPECT_EQ(file.Read(), "7F,AC,");
+}
+
+TEST(SettingsFile, MissingLockedOrDirectoryFilesReadAsEmpty) {
+  ScratchDir dir;
+  EXPECT_EQ(SettingsFile(dir / "CF.ini").Read(), "");
+  CreateDirectoryA((dir / "dir.ini").c_str(), nullptr);
+  EXPECT_EQ(SettingsFile(dir / "dir.ini").Read(), "");
+  WriteFileBytes(dir / "CF.ini", "7F,");
+  ExclusiveOpen lock(dir / "CF.ini");
+  ASSERT_TRUE(lock.Held());
+  EXPECT_EQ(SettingsFile(dir / "CF.ini").Read(), "");
+}
+
+TEST(SettingsFile, ReadsWhileOthersHoldItOpenForWritingAndReadsLargeFilesWhole) {
+  ScratchDir dir;
+  const std::string path = dir / "CF.ini";
+  std::string big;
+  for (int n = 0; big.size() < 6u * 1024 * 1024; ++n) big += "AB,";
+  WriteFileBytes(path, big);
+  HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(SettingsFile(path).Read(), big);
+  CloseHandle(writer);
+}
+
+TEST(SettingsFile, WriteReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
+  ScratchDir dir;
+  SettingsFile file(dir / "CF.ini");
+  WriteFileBytes(file.Path(), std::string(5000, 'Z'));
+  WriteFileBytes(file.TemporaryPath(), "stale");  // from a run that died mid-write
+  ASSERT_TRUE(file.Write("7F,AC,"));
+  EXPECT_EQ(ReadFileBytes(file.Path()), "7F,AC,");
+  EXPECT_EQ(GetFileAttributesA(file.TemporaryPath().c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(file.Write(""));
+  EXPECT_EQ(GetFileAttributesA(file.Path().c_str()) != INVALID_FILE_ATTRIBUTES, true);
+  EXPECT_EQ(ReadFileBytes(file.Path()), "");
+}
+
+TEST(SettingsFile, WritesInPlaceWhenNoTemporaryFileCanBeMade) {
+  ScratchDir dir;
+  SettingsFile file(dir / "CF.ini");
+  WriteFileBytes(file.Path(), "old,old,old,");
+  ASSERT_TRUE(CreateDirectoryA(file.TemporaryPath().c_str(), nullptr));
+  ASSERT_TRUE(file.Write("7F,"));
+  EXPECT_EQ(ReadFileBytes(file.Path()), "7F,");
+}
+
+TEST(SettingsFile, AFileThatCannotBeReplacedKeepsItsOldContent) {
+  ScratchDir dir;
+  SettingsFile file(dir / "CF.ini");
+  WriteFileBytes(file.Path(), "old,");
+  {
+    ExclusiveOpen lock(file.Path());
+    ASSERT_TRUE(lock.Held());
+    EXPECT_FALSE(file.Write("new,new,"));
+  }
+  EXPECT_EQ(ReadFileBytes(file.Path()), "old,");
+  EXPECT_EQ(GetFileAttributesA(file.TemporaryPath().c_str()), INVALID_FILE_ATTRIBUTES);
+  // A directory in CF.ini's place is not replaced either.
+  SettingsFile blocked(dir / "blocked.ini");
+  ASSERT_TRUE(CreateDirectoryA(blocked.Path().c_str(), nullptr));
+  EXPECT_FALSE(blocked.Write("new,"));
+  EXPECT_NE(GetFileAttributesA(blocked.Path().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+}  // namespace
