@@ -65,9 +65,9 @@ void IncrementalCheck::Run() {
   CheckCounters& counters = Counters();
   window_.SetIcon(BusyIcon());
   window_.SetRowImage(rowIndex_, kImageChecking);
-  const std::string monitorDir = window_.MonitorDir(rowIndex_);
-  prefixLength_ = static_cast<int>(monitorDir.size());
-  scanDir_ = ScanDirectoryOf(monitorDir);
+  scanDir_ = window_.MonitorDir(rowIndex_);
+  prefixLength_ = static_cast<int>(scanDir_.size());
+  scanDir_ = ScanDirectoryOf(scanDir_);
   counters.backupDir = window_.BackupDir(rowIndex_);
   PrepareBackupRoot();
 
