@@ -58,6 +58,7 @@ void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& runni
       if (!RenameOldBackup(destination)) continue;
     }
     if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);
+    // The security attributes are reserved here and must be null.
     const bool made = CreateHardLinkA(destination.c_str(), source.c_str(), nullptr) != FALSE;
     PumpMessages();
     if (made) AtomicIncrement(counters.linked);

@@ -139,6 +139,26 @@ TEST_F(ScanTest, AFileWhoseAttributesCannotBeReadIsDroppedOnlyWithSkipHidden) {
   DeleteFileW(wide.c_str());
 }
 
+TEST_F(ScanTest, ADirectoryWhoseAttributesCannotBeReadIsKeptOnlyWithSkipHidden) {
+  const std::string name(MAX_PATH - src.size() + 5, 'd');
+  const std::wstring wide = L"\\\\?\\" + std::wstring(src.begin(), src.end()) + L"\\" +
+                            std::wstring(name.begin(), name.end());
+  ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
+  const std::string path = src + "\\" + name;
+  ASSERT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  std::string directory = src;
+  std::vector<std::string> list;
+  EXPECT_EQ(TreeScanner(kNoOptions, window).EnumerateSubdirectories(directory, list), 0);
+  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 跳过非法目录：" + path});
+
+  directory = src;
+  EXPECT_EQ(TreeScanner({1, false, true, false}, window).EnumerateSubdirectories(directory, list), 1);
+  EXPECT_EQ(list, std::vector<std::string>{path});
+  EXPECT_EQ(reports.Lines().size(), 1u);
+  RemoveDirectoryW(wide.c_str());
+}
+
 TEST_F(ScanTest, SkipEmptyDropsEmptyFilesAndDirectoriesThatMeasureNothing) {
   File("full.txt");
   File("empty.txt", "");
