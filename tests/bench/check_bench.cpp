@@ -1,6 +1,7 @@
 // Times the real check on a prepared tree, and the bare platform calls one
 // unchanged file needs, for tools/benchmark.
-//   check_bench check <monitorDir\> <backupDir\> <threads> <pauseMs>
+//   check_bench check <monitorDir\> <backupDir\> <threads> <pauseMs> [skip-empty]
+// The check skips system and hidden entries, and empty ones when asked.
 //   check_bench floor <monitorDir\> <backupDir\>
 // Each prints one line: "<what> ms=<elapsed> files=<n> linked=<n>".
 #include <windows.h>
@@ -19,12 +20,12 @@ namespace {
 // The check's window side without a window: the options and the two rows.
 class BenchWindow : public kavrel::CheckWindow {
  public:
-  BenchWindow(std::string monitorDir, std::string backupDir, int threads)
-      : monitorDir_(std::move(monitorDir)), backupDir_(std::move(backupDir)), threads_(threads) {}
+  BenchWindow(std::string monitorDir, std::string backupDir, int threads, bool skipEmpty)
+      : monitorDir_(std::move(monitorDir)), backupDir_(std::move(backupDir)), threads_(threads), skipEmpty_(skipEmpty) {}
   std::string MonitorDir(int) override { return monitorDir_; }
   std::string BackupDir(int) override { return backupDir_; }
   bool HideBackupRoot() override { return true; }
-  kavrel::CheckOptions Options() override { return {threads_, true, true, false}; }
+  kavrel::CheckOptions Options() override { return {threads_, true, true, skipEmpty_}; }
   void SetStatus(const std::string&) override {}
   void SetProgress(const std::string&) override {}
   void SetFileCount(int, const std::string&) override {}
@@ -34,6 +35,7 @@ class BenchWindow : public kavrel::CheckWindow {
  private:
   std::string monitorDir_, backupDir_;
   int threads_;
+  bool skipEmpty_;
 };
 
 double NowMs() {
@@ -79,7 +81,7 @@ int main(int argc, char** argv) {
   if (argc >= 6 && std::string(argv[1]) == "check") {
     kavrel::InstallReportLock(kavrel::CreateLock());
     kavrel::Counters().linkPauseMs = std::atoi(argv[5]);
-    BenchWindow window(argv[2], argv[3], std::atoi(argv[4]));
+    BenchWindow window(argv[2], argv[3], std::atoi(argv[4]), argc >= 7 && std::string(argv[6]) == "skip-empty");
     const double start = NowMs();
     kavrel::RunIncrementalCheck(1, window);
     std::printf("check ms=%.0f files=%ld linked=%ld\n", NowMs() - start, long(kavrel::Counters().checked),
