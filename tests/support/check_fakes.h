@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>

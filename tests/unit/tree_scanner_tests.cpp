@@ -48,8 +48,8 @@ class ScanTest : public ::testing::Test {
     WriteFileBytes(src + "\\" + relative, content);
   }
   void Dir(const std::string& relative) { MakeDir(src + "\\" + relative); }
-  bool Mirrored(const std::string& relative) { return kavrel_is_dir(backupRoot + relative); }
-  static bool kavrel_is_dir(const std::string& path) {
+  bool Mirrored(const std::string& relative) { return IsDir(backupRoot + relative); }
+  static bool IsDir(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
   }
