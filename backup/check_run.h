@@ -1,0 +1,29 @@
+// One incremental check of one project, on a thread of its own: prepares the
+// backup root, scans the tree, splits the file list over the worker slots,
+// shows the progress once a second and raises `finished` at its end.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "backup/check_window.h"
+
+namespace kavrel {
+
+// The check thread's entry; its start parameter is the 1-based row number.
+DWORD WINAPI IncrementalCheckThreadEntry(LPVOID row);
+
+void RunIncrementalCheck(int row);
+void RunIncrementalCheck(int row, CheckWindow& window);
+
+// The 76 bytes of the backup root's desktop.ini.
+extern const char kBackupRootMarker[];
+constexpr size_t kBackupRootMarkerSize = 76;
+
+// The directory the scanner walks for a column-3 text: without its trailing
+// backslash, except for a drive root such as "D:\".
+std::string ScanDirectoryOf(const std::string& monitorDir);
+
+std::string ProgressText(LONG checked, int total, LONG linked);
+
+}  // namespace kavrel

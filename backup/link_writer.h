@@ -1,0 +1,34 @@
+// The second half of a check: a worker's pass over its chunk of the file
+// list. An entry still linked to its source is left alone; a superseded one
+// is moved aside under a free ".old" name; then a new hard link is made.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kavrel {
+
+// What GetFileInformationByHandle tells of a file, compared in a fixed order.
+class FileIdentity {
+ public:
+  // False when the file cannot be opened or read.
+  bool Read(const std::string& path);
+  DWORD Links() const { return info_.nNumberOfLinks; }
+  bool SameAs(const FileIdentity& other) const;
+
+ private:
+  BY_HANDLE_FILE_INFORMATION info_ = {};
+};
+
+// One worker's pass; running is 1 from its start to its end.
+void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& running, int prefixLength);
+// True: leave the destination alone (still the source, or unreadable).
+bool IsUnchangedLink(const std::string& source, const std::string& destination);
+// True when the old entry was moved aside under ".old", ".old1" ... ".old50".
+bool RenameOldBackup(const std::string& destination);
+void AtomicIncrement(volatile LONG& counter);
+void ReportLinkFailure(const std::string& destination);
+void YieldIfInputPending();
+
+}  // namespace kavrel

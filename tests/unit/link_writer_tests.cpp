@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "backup/check_state.h"
+#include "backup/link_writer.h"
+#include "support/check_fakes.h"
+#include "support/test_support.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::ReportRecorder;
+using testing_support::ScratchDir;
+using testing_support::WriteFileBytes;
+
+struct Identity {
+  DWORD links = 0, indexHigh = 0, indexLow = 0;
+  bool operator==(const Identity& o) const { return indexHigh == o.indexHigh && indexLow == o.indexLow; }
+};
+
+Identity IdentityOf(const std::string& path) {
+  Identity id;
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info)) {
+    id.links = info.nNumberOfLinks;
+    id.indexHigh = info.nFileIndexHigh;
+    id.indexLow = info.nFileIndexLow;
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return id;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A monitored directory "src\" and its backup root "bak\"; the workers see
+// the backup root through Counters().backupDir.
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing_support::EnsureReportLock();
+    src = scratch / "src\\";
+    bak = scratch / "bak\\";
+    CreateDirectoryA(src.c_str(), nullptr);
+    CreateDirectoryA(bak.c_str(), nullptr);
+    kavrel::CheckCounters& c = kavrel::Counters();
+    c.backupDir = bak;
+    c.stop = 0;
+    c.checked = 0;
+    c.linked = 0;
+    c.linkPauseMs = 0;
+  }
+  void TearDown() override { kavrel::Counters().stop = 0; }
+
+  // One worker pass over these names of src.
+  void Work(const std::vector<std::string>& names) {
+    std::vector<std::string> list;
+    for (const auto& n : names) list.push_back(src + n);
+    running = 7;
+    kavrel::BackupWorker(list, running, static_cast<int>(src.size()));
+    EXPECT_EQ(running, 0);
+  }
+
+  ScratchDir scratch;
+  std::string src, bak;
+  volatile LONG running = 0;
+  ReportRecorder reports;
+};
+
+TEST_F(LinkTest, ANewFileGetsAHardLinkAndAnUnchangedOneIsLeftAloneWithoutPause) {
+  WriteFileBytes(src + "x.txt", "one");
+  Work({"x.txt"});
+  EXPECT_EQ(kavrel::Counters().linked, 1);
+  EXPECT_EQ(kavrel::Counters().checked, 1);
+  EXPECT_EQ(IdentityOf(bak + "x.txt"), IdentityOf(src + "x.txt"));
+  EXPECT_EQ(IdentityOf(src + "x.txt").links, 2u);
+
+  // Written since: still the same file, so still left alone.
+  WriteFileBytes(src + "x.txt", "one, and more");
+  kavrel::Counters().linkPauseMs = 300;
+  const ULONGLONG start = GetTickCount64();
+  Work({"x.txt"});
+  EXPECT_LT(GetTickCount64() - start, 250u);
+  EXPECT_EQ(kavrel::Counters().linked, 1);
+  EXPECT_EQ(kavrel::Counters().checked, 2);
+  EXPECT_FALSE(Exists(bak + "x.txt.old"));
+  EXPECT_TRUE(reports.Lines().empty());
+}
+
+TEST_F(LinkTest, AReplacedSourceMovesTheOldEntryToTheNextFreeOldName) {
+  const char* kOldNames[] = {"x.txt.old", "x.txt.old1", "x.txt.old2"};
+  WriteFileBytes(src + "x.txt", "v0");
+  Work({"x.txt"});
+  for (int round = 1; round <= 3; ++round) {
+    DeleteFileA((src + "x.txt").c_str());
+    WriteFileBytes(src + "x.txt", "v" + std::to_string(round));
+    Work({"x.txt"});
+    EXPECT_EQ(kavrel::Counters().linked, round + 1);
+    EXPECT_EQ(ReadFileBytes(bak + kOldNames[round - 1]), "v" + std::to_string(round - 1));
+    EXPECT_EQ(IdentityOf(bak + "x.txt"), IdentityOf(src + "x.txt"));
+  }
+  EXPECT_FALSE(Exists(bak + "x.txt.old3"));
+}
+
+TEST_F(LinkTest, AnEntryWithASingleLinkIsReplacedEvenWhenItLooksTheSame) {
+  WriteFileBytes(src + "x.txt", "same");
+  ASSERT_TRUE(CopyFileA((src + "x.txt").c_str(), (bak + "x.txt").c_str(), FALSE));
+  Work({"x.txt"});
+  EXPECT_EQ(kavrel::Counters().linked, 1);
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt.old"), "same");
+  EXPECT_EQ(IdentityOf(bak + "x.txt"), IdentityOf(src + "x.txt"));
+}
+
+TEST_F(LinkTest, TheFiftiethOldNameIsTheLastAndNothingIsEverOverwritten) {
+  WriteFileBytes(src + "x.txt", "new");
+  WriteFileBytes(bak + "x.txt", "entry");
+  WriteFileBytes(bak + "x.txt.old", "old");
+  for (int n = 1; n <= 49; ++n) WriteFileBytes(bak + "x.txt.old" + std::to_string(n), "old" + std::to_string(n));
+  Work({"x.txt"});
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt.old50"), "entry");
+  EXPECT_EQ(kavrel::Counters().linked, 1);
+
+  // Every name is taken now: the rename fails, on every later check.
+  DeleteFileA((src + "x.txt").c_str());
+  WriteFileBytes(src + "x.txt", "newer");
+  for (int check = 1; check <= 2; ++check) {
+    Work({"x.txt"});
+    EXPECT_EQ(kavrel::Counters().linked, 1);
+    EXPECT_EQ(reports.Lines().size(), static_cast<size_t>(check));
+    EXPECT_EQ(reports.Lines().back(), " >> 文件更名失败，请检查文件：" + bak + "x.txt");
+  }
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt"), "new");
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt.old50"), "entry");
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt.old"), "old");
+  EXPECT_FALSE(Exists(bak + "x.txt.old51"));
+}
+
+// A directory standing where a file's name should be cannot be opened as one.
+TEST_F(LinkTest, UnreadableEntriesAreReportedAndSkipped) {
+  WriteFileBytes(src + "a.txt", "a");
+  CreateDirectoryA((bak + "a.txt").c_str(), nullptr);
+  Work({"a.txt"});
+  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 文件读取失败，请检查文件：" + bak + "a.txt"});
+  EXPECT_FALSE(Exists(bak + "a.txt.old"));
+
+  // An entry with two names whose source has become a directory since the scan.
+  CreateDirectoryA((src + "b.txt").c_str(), nullptr);
+  WriteFileBytes(scratch / "other.txt", "other");
+  ASSERT_TRUE(CreateHardLinkA((bak + "b.txt").c_str(), (scratch / "other.txt").c_str(), nullptr));
+  Work({"b.txt"});
+  EXPECT_EQ(reports.Lines().back(), " >> 文件读取失败，请检查文件：" + src + "b.txt");
+  EXPECT_FALSE(Exists(bak + "b.txt.old"));
+  EXPECT_EQ(ReadFileBytes(bak + "b.txt"), "other");
+  EXPECT_EQ(kavrel::Counters().linked, 0);
+  EXPECT_EQ(kavrel::Counters().checked, 2);
+}
+
+TEST_F(LinkTest, AnEntryThatCannotBeMovedAsideIsReportedAndKeptAsItIs) {
+  WriteFileBytes(src + "x.txt", "new");
+  WriteFileBytes(bak + "x.txt", "entry");  // a single link: to be replaced
+  HANDLE held = CreateFileA((bak + "x.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Work({"x.txt"});
+  CloseHandle(held);
+  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 文件更名失败，请检查文件：" + bak + "x.txt"});
+  EXPECT_EQ(ReadFileBytes(bak + "x.txt"), "entry");
+  EXPECT_FALSE(Exists(bak + "x.txt.old"));
+  EXPECT_EQ(kavrel::Counters().linked, 0);
+}
+
+TEST_F(LinkTest, AFailedLinkIsReportedAfterItsPauseAndKeepsTheMovedEntry) {
+  WriteFileBytes(bak + "gone.txt", "previous");
+  kavrel::Counters().linkPauseMs = 300;
+  const ULONGLONG start = GetTickCount64();
+  Work({"gone.txt", "Sub\\none.txt"});  // vanished since the scan; no mirror for Sub
+  EXPECT_GE(GetTickCount64() - start, 580u);
+  EXPECT_EQ(reports.Lines(), (std::vector<std::string>{" >> 硬链接创建失败，请检查文件或分区容量：" + bak + "gone.txt",
+                                                       " >> 硬链接创建失败，请检查文件或分区容量：" + bak + "Sub\\none.txt"}));
+  EXPECT_EQ(ReadFileBytes(bak + "gone.txt.old"), "previous");
+  EXPECT_EQ(kavrel::Counters().checked, 2);
+  EXPECT_EQ(kavrel::Counters().linked, 0);
+}
+
+DWORD WINAPI WorkOnSlotZero(LPVOID prefix) {
+  kavrel::BackupWorker(kavrel::Slot(0).fileList, kavrel::Slot(0).running,
+                       static_cast<int>(reinterpret_cast<intptr_t>(prefix)));
+  return 0;
+}
+
+TEST_F(LinkTest, AStopLetsTheWorkerFinishTheFileInHandAndCountsTheNextOne) {
+  std::vector<std::string>& list = kavrel::Slot(0).fileList;
+  list.clear();
+  for (const char* n : {"1.txt", "2.txt", "3.txt"}) {
+    WriteFileBytes(src + n, n);
+    list.push_back(src + n);
+  }
+  kavrel::Counters().linkPauseMs = 600;
+  HANDLE worker = CreateThread(nullptr, 0, WorkOnSlotZero, reinterpret_cast<LPVOID>(intptr_t(src.size())), 0, nullptr);
+  Sleep(200);  // inside the first file's pause
+  kavrel::Counters().stop = 1;
+  ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+  CloseHandle(worker);
+  list.clear();
+  EXPECT_EQ(kavrel::Counters().linked, 1);
+  EXPECT_EQ(kavrel::Counters().checked, 2);
+  EXPECT_TRUE(Exists(bak + "1.txt"));
+  EXPECT_FALSE(Exists(bak + "2.txt"));
+  EXPECT_EQ(kavrel::Slot(0).running, 0);
+}
+
+}  // namespace
