@@ -8,6 +8,7 @@
 #include "backup/program_globals.h"
 #include "backup/startup.h"
 #include "backup/utilities.h"
+#include "shelltool/dialog_helper_module.h"
 
 namespace kavrel {
 
@@ -16,7 +17,12 @@ namespace {
 using ModuleInitialiser = void (*)();
 
 // Fixed order; only entries that do work are filled.
-const ModuleInitialiser kModuleInitialisers[15] = {};
+const ModuleInitialiser kModuleInitialisers[15] = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr,
+    nullptr, nullptr, nullptr,
+    [] { shell::InitDialogHelperModule(); },
+};
 
 void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 
