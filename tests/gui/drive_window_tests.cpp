@@ -57,6 +57,7 @@ TEST_F(DriveWindowTest, ListHasItsPlaceStylesColoursAndColumns) {
   const DWORD ex = static_cast<DWORD>(SendMessageA(list(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
   EXPECT_TRUE(ex & LVS_EX_CHECKBOXES);
   EXPECT_TRUE(ex & LVS_EX_GRIDLINES);
+  EXPECT_TRUE(IsWindowEnabled(list()));
   EXPECT_EQ(SendMessageA(list(), LVM_GETBKCOLOR, 0, 0), RGB(247, 247, 247));
   EXPECT_EQ(SendMessageA(list(), LVM_GETTEXTBKCOLOR, 0, 0), RGB(247, 247, 247));
   const struct { const char* title; int width; int format; } kColumns[] = {
