@@ -28,20 +28,23 @@ void StartMonitorThread() {
   StartWorkerThread(MonitorThreadEntry, 0, g_thread);
 }
 
-void StopMonitorThread(DWORD timeoutMs) {
-  if (!g_thread) return;
+bool StopMonitorThread(DWORD timeoutMs) {
+  if (!g_thread) return true;
   g_stop = true;
   const ULONGLONG end = GetTickCount64() + timeoutMs;
+  bool ended = false;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (now >= end) break;
     DWORD woke = MsgWaitForMultipleObjects(1, &g_thread, FALSE, DWORD(end - now), QS_SENDMESSAGE);
+    if (woke == WAIT_OBJECT_0) ended = true;
     if (woke != WAIT_OBJECT_0 + 1) break;
     MSG msg;  // carries out the list change the thread waits on
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
   CloseHandle(g_thread);
   g_thread = nullptr;
+  return ended;
 }
 
 }  // namespace spacemon

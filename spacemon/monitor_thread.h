@@ -8,7 +8,7 @@ namespace spacemon {
 void StartMonitorThread();
 DWORD WINAPI MonitorThreadEntry(LPVOID);
 // Asks the thread to end and waits for it, carrying out the list changes it
-// is waiting on; gives up after timeoutMs.
-void StopMonitorThread(DWORD timeoutMs);
+// is waiting on; false when it still ran after timeoutMs.
+bool StopMonitorThread(DWORD timeoutMs);
 
 }  // namespace spacemon

@@ -27,7 +27,11 @@ bool g_globalsFreed = false;
 void BindDriveWindowHandlers(ui::Form& window) {
   using ui::Event;
   using ui::EventArgs;
-  window.Bind(ui::kWindow, Event::Created, [](EventArgs&) { OnDriveWindowCreated(); });
+  // The icon belongs to the window's definition: set before the window shows.
+  window.Bind(ui::kWindow, Event::Created, [](EventArgs&) {
+    DriveSpaceWindow().SetWindowIcon(DriveTrackerIcon());
+    OnDriveWindowCreated();
+  });
   window.Bind(kDriveList, Event::CheckToggled, [](EventArgs& e) { OnDriveListCheckToggled(e.a, e.b); });
   window.Bind(kDriveList, Event::DoubleClick, [](EventArgs&) { OnDriveListDoubleClick(); });
   window.Bind(kDriveList, Event::RightClick, [](EventArgs&) { OnDriveListRightClick(); });
@@ -53,7 +57,6 @@ int DriveTrackerProgramStart() {
   ui::Form& window = DriveSpaceWindow();
   BindDriveWindowHandlers(window);
   window.Create();
-  window.SetWindowIcon(DriveTrackerIcon());
   SetOpacityWindow(window.Window());
   ui::RunMessageLoop();
   ExitDriveTracker(0);

@@ -5,8 +5,12 @@
 #include <commctrl.h>
 
 #include "apps/dunmere/drive_window.h"
+#include "apps/dunmere/program_start.h"
 #include "shelltool/dialog_helper.h"
 #include "spacemon/drive_list_actions.h"
+#include "spacemon/drive_space_poll_loop.h"
+#include "spacemon/monitor_thread.h"
+#include "support/test_support.h"
 #include "spacemon/drive_tracker_globals.h"
 
 namespace {
@@ -78,6 +82,37 @@ TEST_F(DriveWindowTest, ListHasItsPlaceStylesColoursAndColumns) {
   LVCOLUMNA ninth = {};
   ninth.mask = LVCF_WIDTH;
   EXPECT_FALSE(SendMessageA(list(), LVM_GETCOLUMNA, 8, reinterpret_cast<LPARAM>(&ninth)));
+}
+
+// The window as the program starts it: its handlers bound, so that its
+// creation runs the guards and starts the monitor thread.
+TEST(DriveWindowStart, TheMonitorThreadFillsTheListAndStopsWhenAsked) {
+  InitDriveTrackerGlobals();
+  ui::Form& window = DriveSpaceWindow();
+  BindDriveWindowHandlers(window);
+  ASSERT_TRUE(window.Create());
+  ASSERT_NE(DriveTrackerIcon(), nullptr);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window.Window(), WM_GETICON, ICON_BIG, 0)), DriveTrackerIcon());
+  char roots[255] = {};
+  const int drives = int(GetLogicalDriveStringsA(sizeof roots, roots)) / 4;
+  ASSERT_GT(drives, 0);
+  ui::ListView rows = window.List(kDriveList);
+  ASSERT_TRUE(testing_support::WaitUntil(
+      [&] { return rows.RowCount() == drives && !rows.Cell(drives - 1, kInitialFreeColumn).empty(); }, 20000));
+  EXPECT_EQ(rows.Cell(0, kLetterColumn), std::string(" ") + roots[0]);
+  EXPECT_TRUE(rows.Checked(0));
+  RECT r;
+  GetWindowRect(window.Window(), &r);
+  EXPECT_EQ(r.bottom - r.top, HeightsForDriveCount(drives).window);
+  EXPECT_EQ(window.Bounds(kDriveList).bottom - window.Bounds(kDriveList).top, HeightsForDriveCount(drives).list);
+  EXPECT_TRUE(StopMonitorThread(5000));
+  // Stopped for good: a rebuild request is no longer served.
+  RebuildRequested = 1;
+  testing_support::WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(RebuildRequested, 1);
+  RebuildRequested = 0;
+  window.Destroy();
+  FreeDriveTrackerGlobals();
 }
 
 TEST(DriveTrackerGlobals, CreateTheToolkitObjectAndFreeItAtTheEnd) {
