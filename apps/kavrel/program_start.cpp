@@ -18,10 +18,10 @@ using ModuleInitialiser = void (*)();
 
 // Fixed order; only entries that do work are filled.
 const ModuleInitialiser kModuleInitialisers[15] = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr,
-    nullptr, nullptr, nullptr,
-    [] { shell::InitDialogHelperModule(); },
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // 1-10
+    nullptr,                                                                                   // 11
+    nullptr, nullptr, nullptr,                                                                 // 12-14
+    [] { shell::InitDialogHelperModule(); },                                                   // 15
 };
 
 void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
