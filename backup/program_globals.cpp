@@ -1,6 +1,8 @@
 #include "backup/program_globals.h"
 
 #include "backup/check_state.h"
+#include "shelltool/dialog_helper.h"
+#include "shelltool/dialog_helper_module.h"
 
 namespace kavrel {
 
@@ -22,7 +24,10 @@ void InstallReportLock(CRITICAL_SECTION* lock) {
   g_reportLockLive = true;
 }
 
-void InitProgramGlobals() { AllocateProgramGlobals(); }
+void InitProgramGlobals() {
+  AllocateProgramGlobals();
+  shell::InitDialogHelperGlobals();
+}
 
 void AllocateProgramGlobals() {
   // Zeroed storage only: OnMainWindowCreated replaces it with a real lock.
@@ -30,6 +35,8 @@ void AllocateProgramGlobals() {
   MonitorDirList.clear();
   for (auto& entry : MenuItemTable) entry = MenuItemRef{};
   for (int i = 0; i < kWorkerSlotCount; ++i) Slot(i).fileList.clear();
+  shell::ProgramDialogHelper = shell::AllocateShellDialogHelper();
+  shell::ConstructShellDialogHelper(*shell::ProgramDialogHelper);
 }
 
 void ReleaseProgramGlobals() {
@@ -45,9 +52,13 @@ void ReleaseProgramGlobals() {
   std::string().swap(Counters().backupDir);
   for (int i = 0; i < kWorkerSlotCount; ++i) std::vector<std::string>().swap(Slot(i).fileList);
   std::string().swap(BrowseStartFolder);
+  shell::ReleaseShellDialogHelper(shell::ProgramDialogHelper);
 }
 
-void FreeProgramGlobals() { ReleaseProgramGlobals(); }
+void FreeProgramGlobals() {
+  ReleaseProgramGlobals();
+  shell::FreeDialogHelperGlobals();
+}
 
 CRITICAL_SECTION* CreateLock() {
   auto* lock = static_cast<CRITICAL_SECTION*>(calloc(1, sizeof(CRITICAL_SECTION)));

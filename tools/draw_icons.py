@@ -116,6 +116,22 @@ def busy_symbol(x, y):
     return (0.95, o, 0.10, 1.0)
 
 
+def gauge_symbol(x, y):
+    # a blue disc holding a free-space pie: white for the used share
+    d = math.hypot(x - 0.5, y - 0.36)
+    if d > 0.30:
+        return None
+    if d > 0.27:
+        return rgb(0x1B3F7A)
+    if d < 0.20:
+        ang = math.degrees(math.atan2(x - 0.5, -(y - 0.36))) % 360
+        if ang < 130:
+            return rgb(0xFFFFFF)
+        return rgb(0x8CC8FF)
+    b = 0.70 + 0.25 * (0.36 - y)
+    return (0.15, 0.40, b, 1.0)
+
+
 def row_running(x, y):
     # white arrow pointing right on a green square
     if not in_round_rect(x, y, 0.02, 0.02, 0.98, 0.98, 0.12):
@@ -150,6 +166,7 @@ IMAGES = [
     ('kRowImageRunningFile', 16, 15, row_running),
     ('kRowImageRestingFile', 16, 15, row_resting),
     ('kRowImageSkippedFile', 16, 15, row_skipped),
+    ('kDunmereIconFile', 128, 128, drive_with(gauge_symbol)),
 ]
 
 

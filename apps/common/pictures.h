@@ -8,3 +8,5 @@ extern const unsigned char kBusyIconFile[67646];
 extern const unsigned char kRowImageRunningFile[1082];
 extern const unsigned char kRowImageRestingFile[1082];
 extern const unsigned char kRowImageSkippedFile[1082];
+// 128 x 128, 32 bits: Dunmere's window icon.
+extern const unsigned char kDunmereIconFile[67646];

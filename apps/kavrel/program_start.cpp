@@ -9,6 +9,7 @@
 #include "backup/program_globals.h"
 #include "backup/startup.h"
 #include "backup/utilities.h"
+#include "shelltool/dialog_helper_module.h"
 
 namespace kavrel {
 
@@ -17,7 +18,12 @@ namespace {
 using ModuleInitialiser = void (*)();
 
 // Fixed order; only entries that do work are filled.
-const ModuleInitialiser kModuleInitialisers[15] = {};
+const ModuleInitialiser kModuleInitialisers[15] = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // 1-10
+    nullptr,                                                                                   // 11
+    nullptr, nullptr, nullptr,                                                                 // 12-14
+    [] { shell::InitDialogHelperModule(); },                                                   // 15
+};
 
 void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 

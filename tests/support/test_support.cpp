@@ -213,6 +213,21 @@ bool RemoteListChecked(HWND list, int row) {
   return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
+void RemoteListSetChecked(HWND list, int row, bool checked) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+  if (!process) return;
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE);
+  LVITEMA item = {};
+  item.stateMask = LVIS_STATEIMAGEMASK;
+  item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+  SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote));
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+}
+
 DWORD ProcessHandleCount(HANDLE process) {
   DWORD count = 0;
   GetProcessHandleCount(process, &count);

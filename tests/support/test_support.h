@@ -71,6 +71,8 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 int RemoteListRowCount(HWND list);
 std::string RemoteListCell(HWND list, int row, int column);
 bool RemoteListChecked(HWND list, int row);
+// Ticks or unticks a row of a list view in another process, as a user's click does.
+void RemoteListSetChecked(HWND list, int row, bool checked);
 
 // Number of open handles and private bytes of a process.
 DWORD ProcessHandleCount(HANDLE process);

@@ -1,0 +1,36 @@
+// A pointer-sized owner of one heap value: copies duplicate the value, a
+// replaced value is freed. It keeps records that hold it standard-layout and
+// their members four bytes wide on the 32-bit build.
+#pragma once
+#include <utility>
+
+namespace shell {
+
+template <typename T>
+class Owned {
+ public:
+  Owned() = default;
+  Owned(const Owned& other) : value_(other.value_ ? new T(*other.value_) : nullptr) {}
+  Owned& operator=(const Owned& other) {
+    if (this != &other) Replace(other.value_ ? new T(*other.value_) : nullptr);
+    return *this;
+  }
+  ~Owned() { delete value_; }
+
+  void Set(T value) { Replace(new T(std::move(value))); }
+  void Reset() { Replace(nullptr); }
+  const T* get() const { return value_; }
+  T* get() { return value_; }
+  explicit operator bool() const { return value_ != nullptr; }
+
+ private:
+  void Replace(T* fresh) {
+    T* previous = value_;
+    value_ = fresh;
+    delete previous;
+  }
+
+  T* value_ = nullptr;
+};
+
+}  // namespace shell

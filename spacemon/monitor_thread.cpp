@@ -1,0 +1,50 @@
+#include "spacemon/monitor_thread.h"
+
+#include <atomic>
+
+#include "apps/dunmere/drive_window.h"
+#include "backup/utilities.h"
+#include "spacemon/drive_space_poll_loop.h"
+#include "spacemon/drive_tracker_globals.h"
+#include "spacemon/window_drive_list.h"
+
+namespace spacemon {
+
+namespace {
+std::atomic<bool> g_stop{false};
+HANDLE g_thread = nullptr;
+}  // namespace
+
+DWORD WINAPI MonitorThreadEntry(LPVOID) {
+  SystemDriveQueries queries;
+  WindowDriveList list(DriveSpaceWindow(), kDriveList);
+  DriveSpacePollLoop loop(queries, list, RebuildRequested, DriveEnabledFlags);
+  loop.Run(g_stop, [] { DelayWithMessages(1, kMilliseconds); });
+  return 0;
+}
+
+void StartMonitorThread() {
+  g_stop = false;
+  StartWorkerThread(MonitorThreadEntry, 0, g_thread);
+}
+
+bool StopMonitorThread(DWORD timeoutMs) {
+  if (!g_thread) return true;
+  g_stop = true;
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  bool ended = false;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) break;
+    DWORD woke = MsgWaitForMultipleObjects(1, &g_thread, FALSE, DWORD(end - now), QS_SENDMESSAGE);
+    if (woke == WAIT_OBJECT_0) ended = true;
+    if (woke != WAIT_OBJECT_0 + 1) break;
+    MSG msg;  // carries out the list change the thread waits on
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  CloseHandle(g_thread);
+  g_thread = nullptr;
+  return ended;
+}
+
+}  // namespace spacemon

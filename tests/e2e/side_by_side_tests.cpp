@@ -1,0 +1,29 @@
+// Kavrel and Dunmere run side by side: their single-instance guards never
+// block each other.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace {
+
+using namespace testing_support;
+
+TEST(SideBySide, KavrelAndDunmereRunTogether) {
+  ScratchDir dir;
+  ASSERT_TRUE(CopyFileTo(ProgramsDirectory() + "Kavrel.exe", dir / "Kavrel.exe"));
+  ASSERT_TRUE(CopyFileTo(ProgramsDirectory() + "Dunmere.exe", dir / "Dunmere.exe"));
+  ChildProcess kavrel, dunmere;
+  ASSERT_TRUE(kavrel.Start(dir / "Kavrel.exe", "", dir.path()));
+  ASSERT_NE(FindProcessWindow(kavrel.Id(), "KavrelMainWindow", 20000), nullptr);
+  ASSERT_TRUE(dunmere.Start(dir / "Dunmere.exe", "", dir.path()));
+  HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", 20000);
+  ASSERT_NE(window, nullptr);
+  Sleep(1000);
+  EXPECT_TRUE(kavrel.Running());
+  EXPECT_TRUE(dunmere.Running());
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(dunmere.WaitForExit(15000), 0);
+  EXPECT_TRUE(kavrel.Running());
+}
+
+}  // namespace
