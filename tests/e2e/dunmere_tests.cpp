@@ -57,8 +57,14 @@ TEST_F(DunmereProgram, ListsEveryDriveWineGivesWithItsFigures) {
     ULARGE_INTEGER available = {}, total = {}, totalFree = {};
     ASSERT_TRUE(GetDiskFreeSpaceExA(roots[i].c_str(), &available, &total, &totalFree));
     EXPECT_EQ(RemoteListCell(list_, row, 1), std::to_string(total.QuadPart));
-    const long long freeNow = std::stoll(RemoteListCell(list_, row, 3));
-    const long long used = std::stoll(RemoteListCell(list_, row, 2));
+    // Other programs write to the volume meanwhile: take a pair of cells
+    // that no pass changed between the two reads.
+    long long freeNow = 0, used = 0;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      freeNow = std::stoll(RemoteListCell(list_, row, 3));
+      used = std::stoll(RemoteListCell(list_, row, 2));
+      if (std::stoll(RemoteListCell(list_, row, 3)) == freeNow) break;
+    }
     EXPECT_EQ(used + freeNow, static_cast<long long>(total.QuadPart));
     EXPECT_FALSE(RemoteListCell(list_, row, 7).empty());
   }
