@@ -42,7 +42,7 @@ std::string BrowseMonitoredFolder(const std::string& title) {
   BROWSEINFOA info = {};
   info.hwndOwner = GetActiveWindow();
   info.lpszTitle = title.c_str();
-  info.ulFlags = BIF_EDITBOX;
+  info.ulFlags = BIF_EDITBOX | BIF_NEWDIALOGSTYLE;  // the older dialog shows no edit box under Wine
   return TrimBlanks(RunDialog(info));
 }
 

@@ -6,6 +6,8 @@
 #include <set>
 
 #include "backup/directory_choosers.h"
+#include "backup/path_rules.h"
+#include "backup/system_paths.h"
 
 namespace {
 
@@ -249,6 +251,27 @@ TEST(BackupDirChooser, ADriveRootEnablesConfirmEvenWhenItsExistingDataIsDeclined
   EXPECT_TRUE(host.confirm);
   EXPECT_EQ(host.backupBox, "D:\\photos_backupx\\");  // declined, then cancelled: unchanged
   EXPECT_EQ(host.Browses(), 2);
+}
+
+TEST(MonitorDirChooser, TakesTheLongestGbkPathTheDialogGives) {
+  std::string deep = "D:\\";
+  while (deep.size() < 250) deep += "照片\\";
+  deep += "最后";  // 259 bytes with its backslash, as long as a path gets
+  ScriptedHost host;
+  host.picks = {deep};
+  ChooseMonitorDir(host, {}, kSuffix);
+  EXPECT_EQ(host.monitorBox, deep + "\\");
+  EXPECT_EQ(host.backupBox, "D:\\最后_backupx\\");
+}
+
+TEST(SystemPaths, AnUnreadableVolumeIsNotNtfs) {
+  EXPECT_EQ(GetFileSystemName("C:\\"), "NTFS");
+  const std::string missing = GetFileSystemName("Q:\\");
+  EXPECT_EQ(missing, std::string(255, ' '));
+  EXPECT_FALSE(IsSystemFolder(""));
+  const std::string system = GetSystemDirectoryPath();
+  EXPECT_EQ(system.back(), '\\');
+  EXPECT_NE(FindSubstring(system, "system32", 1), -1);
 }
 
 }  // namespace
