@@ -46,7 +46,9 @@ void OpenWithShell(int column) {
 
 std::vector<int> HiddenListMenuItems(const ProjectListState& state) {
   std::vector<int> hidden;
-  auto hide = [&hidden](std::initializer_list<int> items) { hidden.insert(hidden.end(), items); };
+  auto hide = [&hidden](std::initializer_list<int> items) {
+    for (int item : items) hidden.push_back(item);
+  };
   if (state.checkedCount == 0) hide({kMenuClearAll, kMenuDeleteSelected});
   if (state.checkedCount == state.rowCount) hide({kMenuSelectAll});
   if (state.rowCount == 0)

@@ -2,7 +2,6 @@
 
 #include "apps/kavrel/help_window.h"
 #include "backup/help_actions.h"
-#include "backup/program_globals.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/modal_watch.h"
 
