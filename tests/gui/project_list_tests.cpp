@@ -33,6 +33,19 @@ class ProjectListTest : public KavrelWindowTest {
   }
   static void Command(int item) { SendMessageA(window().Window(), WM_COMMAND, MAKEWPARAM(item, 0), 0); }
   static void Click(int button) { SendMessageA(window().Control(button), BM_CLICK, 0, 0); }
+  // A double click as the mouse makes it, on the label of a row.
+  static void DoubleClickRow(int row) {
+    HWND listWindow = window().Control(kProjectList);
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    SendMessageA(listWindow, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label));
+    const LPARAM at = MAKELPARAM(label.left + 10, (label.top + label.bottom) / 2);
+    SendMessageA(listWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(listWindow, WM_LBUTTONUP, 0, at);
+    SendMessageA(listWindow, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageA(listWindow, WM_LBUTTONUP, 0, at);
+    PumpPendingMessages();
+  }
   static Texts Column(int column) {
     Texts cells;
     for (int row = 0; row < list().RowCount(); ++row) cells.push_back(list().Cell(row, column));
@@ -223,9 +236,7 @@ TEST_F(ProjectListTest, PanelStatesForNewAndEditedProjects) {
   EXPECT_FALSE(window().Enabled(kStartMonitorButton));  // nothing ticked
 
   AddXYZ();
-  list().SetCurrentRow(1);
-  SendMessageA(window().Control(kProjectList), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 30));
-  OnMenuEditProject();
+  DoubleClickRow(1);
   EXPECT_EQ(ProjectEditState.editMode, 1);
   EXPECT_EQ(ProjectEditState.editedRow, 1);
   EXPECT_EQ(window().Text(kMonitorDirBox), "D:\\y\\");
@@ -245,8 +256,10 @@ TEST_F(ProjectListTest, PanelStatesForNewAndEditedProjects) {
   EXPECT_TRUE(window().Enabled(kStartMonitorButton));
   EXPECT_FALSE(window().Visible(kHintLabel));
   EXPECT_EQ(list().CurrentRow(), -1);
-  // Editing without a current row opens the panel for a new project.
-  Command(kMenuEditProject);
+  // A double click with no current row opens the panel for a new project.
+  SendMessageA(window().Control(kProjectList), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 120));
+  SendMessageA(window().Control(kProjectList), WM_LBUTTONUP, 0, MAKELPARAM(300, 120));
+  PumpPendingMessages();
   EXPECT_EQ(ProjectEditState.editMode, 0);
   EXPECT_FALSE(window().Visible(kProjectList));
   EXPECT_FALSE(window().Enabled(kAddProjectButton));
