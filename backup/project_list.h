@@ -54,7 +54,31 @@ class ProjectList {
   int Append(const std::string& monitorDir, const std::string& backupDir, const std::string& sizeText,
              bool checked);
 
+  // Moves carry the whole project (columns 1-4, check, image) and its
+  // MonitorDirList entry; column 0 keeps the positions. cur is 0-based and
+  // must have the neighbour the move needs. Check changes raise no event.
+  void MoveUp(int cur);
+  void MoveDown(int cur);
+  void MoveToTop(int cur);
+  void MoveToBottom(int cur);
+
+  // Deletes a row with its MonitorDirList entry and renumbers the rest;
+  // true when the row was ticked.
+  bool Delete(int row);
+  // Deletes every ticked row; returns how many went.
+  int DeleteTicked();
+  void DeleteAll();
+
+  void SetAllChecked(bool checked);
+  void InvertChecks();
+
+  // Column 0 of rows from..end := their 1-based positions.
+  void Renumber(int from = 0);
+
  private:
+  // Inserts a copy of row `from` at `at`; returns the index `from` has afterwards.
+  int InsertCopy(int from, int at);
+
   ui::ListView list_;
 };
 

@@ -1,5 +1,7 @@
 #include "backup/tree_scanner.h"
 
+#include "backup/system_paths.h"
+
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -145,10 +147,6 @@ bool HasSubdirectories(const std::string& directory) {
     if (name != "." && name != "..") return true;
   }
   return false;
-}
-
-bool IsSystemFolder(const std::string& path) {
-  return !path.empty() && PathIsSystemFolderA(path.c_str(), 0) != FALSE;
 }
 
 int64_t GetFileSize64(const std::string& path) {

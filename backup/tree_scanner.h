@@ -37,7 +37,6 @@ class TreeScanner {
 // entry that pattern matches; returns how many.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
-bool IsSystemFolder(const std::string& path);
 int64_t GetFileSize64(const std::string& path);  // 0 when it cannot be read
 void PumpMessages();
 

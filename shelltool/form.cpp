@@ -145,6 +145,10 @@ void ListView::SetImage(int row, int image) {
   SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+void ListView::EnsureVisible(int row) { SendMessageA(list_, LVM_ENSUREVISIBLE, row, FALSE); }
+
+void ListView::Redraw() { RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+
 // ---- Form ----
 
 Form::Form(const WindowDef& def) : def_(def) {

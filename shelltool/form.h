@@ -112,6 +112,8 @@ class ListView {
   void SetChecked(int row, bool checked);
   int Image(int row) const;
   void SetImage(int row, int image);
+  void EnsureVisible(int row);
+  void Redraw();  // repaints at once
 
  private:
   HWND list_;

@@ -6,10 +6,15 @@
 
 #include "apps/kavrel/main_window.h"
 #include "backup/close_query.h"
+#include "backup/directory_choosers.h"
+#include "backup/help_actions.h"
 #include "backup/program_globals.h"
+#include "backup/project_editor.h"
+#include "backup/project_menu.h"
 #include "backup/startup.h"
 #include "backup/utilities.h"
 #include "shelltool/dialog_helper_module.h"
+#include "backup/window_topmost.h"
 
 namespace kavrel {
 
@@ -36,6 +41,44 @@ void BindMainWindowHandlers(ui::Form& window) {
   window.Bind(ui::kWindow, Event::CloseQuery, [](EventArgs& e) { e.cancel = !OnMainWindowCloseQuery(); });
   window.Bind(kThreadSlider, Event::PositionChanged, [](EventArgs&) { OnThreadSliderChanged(); });
   window.Bind(kProjectList, Event::MouseWheel, [](EventArgs& e) { OnListMouseWheel(e.a, e.b); });
+  BindProjectHandlers(window);
+}
+
+void BindProjectHandlers(ui::Form& window) {
+  using ui::Event;
+  using ui::EventArgs;
+  auto on = [&window](int id, Event event, void (*handler)()) {
+    window.Bind(id, event, [handler](EventArgs&) { handler(); });
+  };
+  on(kAddProjectButton, Event::Clicked, OnAddProjectClicked);
+  on(kConfirmButton, Event::Clicked, OnEditConfirmClicked);
+  on(kCancelButton, Event::Clicked, OnEditCancelClicked);
+  on(kMonitorDirButton, Event::Clicked, OnPickMonitorDirClicked);
+  on(kBackupDirButton, Event::Clicked, OnPickBackupDirClicked);
+  on(kHelpButton, Event::Clicked, OnHelpButtonClicked);
+  window.Bind(kProjectList, Event::CheckToggled, [](EventArgs& e) { OnProjectListCheckToggled(e.a, e.b); });
+  on(kProjectList, Event::DoubleClick, OnProjectListDoubleClick);
+  on(kProjectList, Event::RightClick, OnProjectListRightClick);
+  on(ui::kWindow, Event::RightButtonUp, OnMainWindowRightButtonUp);
+  const struct { int item; void (*handler)(); } kMenuCommands[] = {
+      {kMenuNewProject, OnMenuNewProject},
+      {kMenuEditProject, OnMenuEditProject},
+      {kMenuSelectAll, OnMenuSelectAll},
+      {kMenuClearAll, OnMenuClearAll},
+      {kMenuInvertSelection, OnMenuInvertSelection},
+      {kMenuMoveToTop, OnMenuMoveToTop},
+      {kMenuMoveUp, OnMenuMoveUp},
+      {kMenuMoveDown, OnMenuMoveDown},
+      {kMenuMoveToBottom, OnMenuMoveToBottom},
+      {kMenuDeleteCurrent, OnMenuDeleteCurrentProject},
+      {kMenuDeleteSelected, OnMenuDeleteSelectedProjects},
+      {kMenuDeleteAll, OnMenuDeleteAllProjects},
+      {kMenuWindowTopmost, OnMenuWindowTopmost},
+      {kMenuHelp, OnMenuHelp},
+      {kMenuOpenMonitorDir, OnMenuOpenMonitorDir},
+      {kMenuOpenBackupDir, OnMenuOpenBackupDir},
+  };
+  for (const auto& command : kMenuCommands) on(command.item, Event::Clicked, command.handler);
 }
 
 void PrepareProgram() {

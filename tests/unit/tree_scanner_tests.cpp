@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "backup/check_state.h"
+#include "backup/system_paths.h"
 #include "backup/tree_scanner.h"
 #include "support/check_fakes.h"
 #include "support/test_support.h"

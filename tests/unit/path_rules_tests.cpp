@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "backup/folder_dialog.h"
+#include "backup/path_rules.h"
+
+namespace {
+
+using namespace kavrel;
+
+const std::string kSuffix = "_backupx\\";
+// "獈" is 0xAB 0x41: its second byte is the letter A.
+const std::string kTrailA = "\xAB\x41";
+
+TEST(FindSubstring, FindsAsciiCaseBlindAndOnlyOnCharacterBoundaries) {
+  EXPECT_EQ(FindSubstring("D:\\Data\\", "data", 1), 4);
+  EXPECT_EQ(FindSubstring("D:\\x\\SYSTEM volume INFORMATION\\", "System Volume Information", 1), 6);
+  EXPECT_EQ(FindSubstring("D:\\" + kTrailA + "\\", "a", 1), -1);
+  EXPECT_EQ(FindSubstring("D:\\" + kTrailA + "a", "A", 1), 6);
+  // A second byte of the part compares exactly even where a letter would match case-blind.
+  EXPECT_EQ(FindSubstring("\xAB\x61", kTrailA, 1), -1);
+  EXPECT_EQ(FindSubstring("x" + kTrailA, kTrailA, 1), 2);
+  EXPECT_EQ(FindSubstring("监控目录$", "$", 1), 9);
+}
+
+TEST(FindSubstring, HonoursStartAndEmptyInputs) {
+  EXPECT_EQ(FindSubstring("abcabc", "abc", 2), 4);
+  EXPECT_EQ(FindSubstring("abcabc", "abc", 0), 1);
+  EXPECT_EQ(FindSubstring("abc", "abcd", 1), -1);
+  EXPECT_EQ(FindSubstring("abc", "c", 4), -1);
+  EXPECT_EQ(FindSubstring("", "a", 1), -1);
+  EXPECT_EQ(FindSubstring("abc", "", 1), -1);
+}
+
+TEST(CheckPathConflict, TellsChildAndParentOfListedDirectories) {
+  const std::vector<std::string> list = {"E:\\x\\", "D:\\a\\"};
+  std::string entry;
+  std::string d = "D:\\a\\b";
+  EXPECT_EQ(CheckPathConflict(list, d, "", entry), 1);
+  EXPECT_EQ(d, "D:\\a\\b\\");  // the caller's text gets its backslash
+  EXPECT_EQ(entry, "D:\\a\\");
+  d = "D:\\a\\";
+  EXPECT_EQ(CheckPathConflict(list, d, "", entry), 1);
+  d = "D:\\";
+  entry.clear();
+  EXPECT_EQ(CheckPathConflict(list, d, "", entry), 2);
+  EXPECT_EQ(entry, "D:\\a\\");
+  d = "D:\\ab\\";
+  entry.clear();
+  EXPECT_EQ(CheckPathConflict(list, d, "", entry), 0);
+  EXPECT_EQ(entry, "");
+  d = "d:\\a\\";  // case counts
+  EXPECT_EQ(CheckPathConflict(list, d, "", entry), 0);
+}
+
+TEST(CheckPathConflict, SkipsTheEditedProjectsOwnEntryOnly) {
+  const std::vector<std::string> list = {"D:\\a\\", "D:\\c\\"};
+  std::string entry;
+  std::string d = "D:\\a\\";
+  EXPECT_EQ(CheckPathConflict(list, d, "D:\\a\\", entry), 0);
+  d = "D:\\a\\";
+  EXPECT_EQ(CheckPathConflict(list, d, "D:\\c\\", entry), 1);
+  d = "D:\\";
+  EXPECT_EQ(CheckPathConflict(list, d, "D:\\a\\", entry), 2);
+  EXPECT_EQ(entry, "D:\\c\\");
+}
+
+TEST(PathRules, MonitorDirRulesAreTestedInTheirOrder) {
+  EXPECT_EQ(MonitorDirRefusal("F:\\$x%\\", "FAT32", kSuffix),
+            "Windows系统硬链接不支持FAT32分区，仅支持NTFS格式，请重新选择。");
+  // An unreadable volume gives blanks, which are not NTFS either.
+  EXPECT_NE(MonitorDirRefusal("F:\\", std::string(255, ' '), kSuffix), "");
+  EXPECT_EQ(MonitorDirRefusal("D:\\$data\\%\\", "NTFS", kSuffix), "当前目录(D:\\$data\\%\\)含有特殊字符$，请重新选择。");
+  EXPECT_EQ(MonitorDirRefusal("D:\\50%\\", "NTFS", kSuffix), "当前目录(D:\\50%\\)含有特殊字符%，请重新选择。");
+  EXPECT_EQ(MonitorDirRefusal("D:\\system volume information\\x_backupx\\", "NTFS", kSuffix),
+            "当前目录System Volume Information为系统卷标信息目录，请重新选择。");
+  EXPECT_EQ(MonitorDirRefusal("D:\\P_BACKUPX\\", "NTFS", kSuffix),
+            "当前目录(D:\\P_BACKUPX\\)含有保留字_backupx\\，请重新选择。");
+  EXPECT_EQ(MonitorDirRefusal("D:\\照片\\", "NTFS", kSuffix), "");
+  EXPECT_EQ(MonitorDirRefusal("D:\\", "NTFS", kSuffix), "");
+}
+
+TEST(PathRules, BackupDirRulesStartWithTheSameVolume) {
+  EXPECT_EQ(BackupDirRefusal("E:\\$\\", false, kSuffix), "WINDOWS硬链接备份不支持跨区，请选择与监控目录相同的盘区。");
+  EXPECT_EQ(BackupDirRefusal("D:\\$\\", true, kSuffix), "当前目录(D:\\$\\)含有特殊字符$，请重新选择。");
+  EXPECT_EQ(BackupDirRefusal("D:\\a_Backupx\\", true, kSuffix),
+            "当前目录(D:\\a_Backupx\\)含有保留字_backupx\\，请重新选择。");
+  EXPECT_EQ(BackupDirRefusal("D:\\bk\\", true, kSuffix), "");
+}
+
+TEST(PathRules, NestingMessagesNameBothDirectories) {
+  EXPECT_EQ(NestingRefusal(1, "D:\\a\\b\\", "D:\\a\\"),
+            "当前目录(D:\\a\\b\\)与已添加目录(D:\\a\\)相同或为其子目录，将会造成死循环，请重新选择。");
+  EXPECT_EQ(NestingRefusal(2, "D:\\", "D:\\a\\"),
+            "当前目录(D:\\)与已添加目录(D:\\a\\)相同或为其父目录，将会造成死循环，请重新选择。");
+}
+
+TEST(PathRules, GeneratedBackupDirectoryNames) {
+  EXPECT_EQ(GeneratedBackupDir("D:\\", kSuffix), "D:\\Dp_backupx\\");
+  EXPECT_EQ(GeneratedBackupDir("D:\\data\\photos\\", kSuffix), "D:\\photos_backupx\\");
+  EXPECT_EQ(GeneratedBackupDir("D:\\数据\\照片\\", kSuffix), "D:\\照片_backupx\\");
+  EXPECT_EQ(FinalBackupDir("D:\\bk\\", "D:\\photos\\", kSuffix), "D:\\bk\\photos_backupx\\");
+  EXPECT_EQ(FinalBackupDir("D:\\bk\\", "D:\\", kSuffix), "D:\\bk\\Dp_backupx\\");
+  EXPECT_EQ(FinalBackupDir("D:\\", "D:\\photos\\", kSuffix), "D:\\Dp_backupx\\");
+  EXPECT_EQ(FinalBackupDir("D:\\", "D:\\", kSuffix), "D:\\Dp_backupx\\");
+}
+
+TEST(PathRules, DirectoryTitleAndBackslashRespectDoubleByteCharacters) {
+  // 0x81 0x5C is one character whose second byte is a backslash, not a separator.
+  const std::string trailBackslash = "\x81\x5C";
+  EXPECT_EQ(GetDirectoryTitle("D:\\data\\photos\\"), "photos");
+  EXPECT_EQ(GetDirectoryTitle("D:\\a\\" + trailBackslash + "\\"), trailBackslash);
+  EXPECT_EQ(WithTrailingBackslash("D:\\" + trailBackslash), "D:\\" + trailBackslash + "\\");
+  EXPECT_EQ(WithTrailingBackslash("D:\\a\\"), "D:\\a\\");
+  EXPECT_EQ(WithTrailingBackslash(""), "\\");
+}
+
+TEST(FolderDialog, TrimsHalfAndFullWidthBlanks) {
+  EXPECT_EQ(TrimBlanks(std::string(512, ' ')), "");
+  EXPECT_EQ(TrimBlanks("  D:\\a  "), "D:\\a");
+  EXPECT_EQ(TrimBlanks("　D:\\照片　 "), "D:\\照片");
+}
+
+}  // namespace
