@@ -8,6 +8,7 @@
 #include "backup/close_query.h"
 #include "backup/directory_choosers.h"
 #include "backup/help_actions.h"
+#include "backup/monitoring_scheduler.h"
 #include "backup/program_globals.h"
 #include "backup/project_editor.h"
 #include "backup/project_menu.h"
@@ -40,6 +41,7 @@ void BindMainWindowHandlers(ui::Form& window) {
   window.Bind(ui::kWindow, Event::Created, [](EventArgs&) { OnMainWindowCreated(); });
   window.Bind(ui::kWindow, Event::CloseQuery, [](EventArgs& e) { e.cancel = !OnMainWindowCloseQuery(); });
   window.Bind(kThreadSlider, Event::PositionChanged, [](EventArgs&) { OnThreadSliderChanged(); });
+  window.Bind(kStartMonitorButton, Event::Clicked, [](EventArgs&) { OnStartMonitorClicked(); });
   window.Bind(kProjectList, Event::MouseWheel, [](EventArgs& e) { OnListMouseWheel(e.a, e.b); });
   BindProjectHandlers(window);
 }

@@ -1,0 +1,13 @@
+// The handler of 开始监控按钮: a monitoring run of start countdown, passes over
+// the ticked projects and interval countdowns, until a stop or one pass.
+#pragma once
+#include <cstdint>
+
+namespace kavrel {
+
+void OnStartMonitorClicked();
+
+// Normalises the six schedule boxes and gives both values in seconds.
+void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval);
+
+}  // namespace kavrel

@@ -1,0 +1,57 @@
+// Drives the real Kavrel.exe from outside, as a user would: a CF.ini of the
+// user's settings, clicks through window messages, and reading the status row.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace kavrel_testing {
+
+struct ProjectSpec {
+  std::string monitorDir;  // with "\"
+  std::string backupDir;   // with "\"
+  bool ticked = true;
+};
+
+struct UserSettings {
+  std::string options = "1|1|1|2|";  // skip system, hidden, empty; backup root not hidden
+  std::string schedule[6];           // 小时数1 .. 秒数2
+  int threads = 100;
+  std::vector<ProjectSpec> projects;
+};
+
+// The plain settings text the program reads and writes.
+std::string SettingsPlainText(const UserSettings& settings);
+
+class KavrelDriver {
+ public:
+  explicit KavrelDriver(const std::string& folder);  // Kavrel.exe is copied there
+  bool Start(const UserSettings& settings);           // writes CF.ini, starts, waits for the window
+  void WriteSettings(const UserSettings& settings);
+  std::string ReadSettingsPlainText() const;          // CF.ini deciphered
+
+  std::string Status() const;    // 状态框
+  std::string Progress() const;  // 过程框
+  std::string ButtonCaption() const;
+  void ClickStart() const;       // 开始监控按钮
+  void Close() const;            // the close box
+  bool WaitForStatus(const std::string& text, int timeoutMs) const;
+  int WaitForExit(int timeoutMs) { return process_.WaitForExit(timeoutMs); }
+  testing_support::ChildProcess& Process() { return process_; }
+  HWND Window() const { return window_; }
+
+ private:
+  HWND Control(int id) const;
+
+  std::string folder_, exe_;
+  testing_support::ChildProcess process_;
+  HWND window_ = nullptr;
+};
+
+// The Unix path of a Windows path under the platform, for checks from the Linux side.
+std::string UnixPath(const std::string& windowsPath);
+
+}  // namespace kavrel_testing
