@@ -78,7 +78,9 @@ void CheckProject(ProjectRow row) {
     row.SetImage(kImageSkipped);
     return;
   }
-  while (Counters().finished == 0) DelayWithMessages(kFinishedPollMs);
+  // A check thread that ended without raising finished is not waited for either.
+  while (Counters().finished == 0 && WaitForSingleObject(Counters().checkThread, 0) == WAIT_TIMEOUT)
+    DelayWithMessages(kFinishedPollMs);
   EndCheckThread();
   row.SetImage(kImageResting);
   Counters().finished = 0;
