@@ -18,8 +18,6 @@ static_assert(sizeof kBackupRootMarker - 1 == kBackupRootMarkerSize, "marker siz
 
 namespace {
 
-constexpr DWORD kHiddenRootAttributes = 0x2006;  // not indexed, system, hidden
-constexpr DWORD kShownRootAttributes = 0x24;     // archive, system
 constexpr DWORD kMarkerAttributes = 7;           // read-only, hidden, system
 
 void WriteBackupRootMarker(const std::string& backupDir) {
@@ -97,7 +95,7 @@ void IncrementalCheck::Run() {
 void IncrementalCheck::PrepareBackupRoot() {
   const std::string& backupDir = Counters().backupDir;
   EnsureDirectoryPath(backupDir);
-  SetFileAttributesA(backupDir.c_str(), window_.HideBackupRoot() ? kHiddenRootAttributes : kShownRootAttributes);
+  SetFileAttributesA(backupDir.c_str(), BackupRootAttributes(window_.HideBackupRoot()));
   WriteBackupRootMarker(backupDir);
 }
 

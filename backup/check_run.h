@@ -24,6 +24,10 @@ constexpr size_t kBackupRootMarkerSize = 76;
 // backslash, except for a drive root such as "D:\".
 std::string ScanDirectoryOf(const std::string& monitorDir);
 
+// The backup root's attributes: 0x2006 (not indexed, system, hidden) when it
+// is to be hidden, else 0x24 (archive, system).
+inline DWORD BackupRootAttributes(bool hidden) { return hidden ? 0x2006 : 0x24; }
+
 std::string ProgressText(LONG checked, int total, LONG linked);
 
 }  // namespace kavrel

@@ -14,7 +14,7 @@
 
 namespace kavrel {
 
-void NormaliseTimeFields() {
+ScheduleFields NormaliseTimeFields() {
   ui::Form& window = MainWindow();
   std::array<std::string, kScheduleCount> texts;
   for (int k = 0; k < kScheduleCount; ++k) texts[k] = window.Text(kScheduleBoxes[k]);
@@ -22,6 +22,7 @@ void NormaliseTimeFields() {
   fields.Normalise();
   for (int k = 0; k < kScheduleCount; ++k)
     if (fields.Text(k) != texts[k]) window.SetText(kScheduleBoxes[k], fields.Text(k));
+  return fields;
 }
 
 SettingsValues CollectSettings() {

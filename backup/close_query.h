@@ -1,6 +1,7 @@
 // The main window's close: deferred while monitoring runs, otherwise the
 // settings are saved and the program ends.
 #pragma once
+#include "backup/schedule_fields.h"
 #include "backup/settings_file.h"
 #include "backup/settings_text.h"
 
@@ -11,8 +12,8 @@ namespace kavrel {
 // saves the settings and ends the program with code 0; it does not return.
 bool OnMainWindowCloseQuery();
 
-// Applies the schedule carries and caps to the six boxes.
-void NormaliseTimeFields();
+// Applies the schedule carries and caps to the six boxes and returns their values.
+ScheduleFields NormaliseTimeFields();
 
 // The window's settings in file order; normalises the schedule boxes first.
 SettingsValues CollectSettings();

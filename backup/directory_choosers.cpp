@@ -58,7 +58,7 @@ void ChooseMonitorDir(ChooserHost& host, const std::vector<std::string>& project
   for (;;) {
     std::string d = host.BrowseMonitorDir();
     if (d == host.MonitorBox()) return;
-    d = WithTrailingBackslash(d);
+    d = gbk::WithTrailingBackslash(d);
     if (d == "\\") {
       host.CancelEdit();
       return;
@@ -99,7 +99,7 @@ void ChooseBackupDir(ChooserHost& host, const std::string& suffix) {
     std::string g = host.BrowseBackupDir(
         m, "请选择或新建位于" + m.substr(0, 1) +
                "盘的备份目录，如非必要不建议修改自动生成的备份目录，很可能造成目录混乱，除非你可以记得所有的备份目录位置。");
-    g = WithTrailingBackslash(g);
+    g = gbk::WithTrailingBackslash(g);
     if (g == "\\") return;
     const std::string refusal = BackupDirRefusal(g, host.SameRoot(m, g), suffix);
     if (!refusal.empty()) {

@@ -27,8 +27,4 @@ class FileSearch {
 // True when a search for path finds an entry.
 inline bool PathExists(const std::string& path) { return FileSearch(path).Found(); }
 
-// path with a trailing backslash; a double-byte character whose trail byte
-// is 0x5C does not count as one.
-std::string WithBackslash(const std::string& path);
-
 }  // namespace kavrel

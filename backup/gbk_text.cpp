@@ -86,6 +86,20 @@ int32_t IntegerValue(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+bool EndsWithBackslash(const std::string& text) {
+  bool endsWithBackslash = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool lead = IsLeadByte(static_cast<unsigned char>(text[i]));
+    endsWithBackslash = !lead && text[i] == '\\';
+    if (lead) ++i;
+  }
+  return endsWithBackslash;
+}
+
+std::string WithTrailingBackslash(const std::string& text) {
+  return EndsWithBackslash(text) ? text : text + '\\';
+}
+
 size_t Find(const std::string& text, const std::string& needle, size_t from, bool ignoreAsciiCase) {
   if (needle.empty()) return from <= text.size() ? from : std::string::npos;
   for (size_t i = from; i < text.size();) {

@@ -29,6 +29,12 @@ int32_t IntegerValue(const std::string& text);
 // character. An empty text gives no fields.
 std::vector<std::string> Split(const std::string& text, const std::string& separator);
 
+// True when the last character is "\", not the second byte of a double-byte
+// character that happens to have that code.
+bool EndsWithBackslash(const std::string& text);
+// text with "\" appended unless its last character already is one.
+std::string WithTrailingBackslash(const std::string& text);
+
 // Byte offset of the first match of needle in text at or after `from` (a
 // character boundary), never starting on a trail byte; npos when none. With ignoreAsciiCase only A-Z/a-z
 // compare case-blind.

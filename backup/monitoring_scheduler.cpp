@@ -8,16 +8,15 @@
 #include "backup/check_run.h"
 #include "backup/check_state.h"
 #include "backup/close_query.h"
-#include "backup/program_globals.h"
 #include "backup/project_editor.h"
 #include "backup/project_list.h"
 #include "backup/report_line.h"
 #include "backup/duration_text.h"
 #include "backup/monitor_stop.h"
-#include "backup/schedule_fields.h"
-#include "backup/settings_controls.h"
+#include "backup/notice_box.h"
 #include "backup/utilities.h"
 #include "backup/window_icons.h"
+#include "backup/window_topmost.h"
 
 namespace kavrel {
 
@@ -118,10 +117,7 @@ void EndRun() {
 }  // namespace
 
 void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval) {
-  NormaliseTimeFields();
-  std::array<std::string, kScheduleCount> texts;
-  for (int k = 0; k < kScheduleCount; ++k) texts[k] = Window().Text(kScheduleBoxes[k]);
-  const ScheduleFields fields(texts);
+  const ScheduleFields fields = NormaliseTimeFields();
   auto seconds = [&fields](int hours, int minutes, int secs) {
     return fields.Value(hours) * 3600 + fields.Value(minutes) * 60 + fields.Value(secs);
   };
@@ -143,9 +139,8 @@ void OnStartMonitorClicked() {
   bool anyTicked = false;
   for (int k = 0; k < projects.Count() && !anyTicked; ++k) anyTicked = projects.Row(k).Checked();
   if (!anyTicked) {
-    window.SetTopmost(false);
-    window.SetMenuCaption(MenuItemTable[12].item, "窗口置顶");
-    MessageBoxA(window.Window(), "请先勾选需要进行监控的项目。", "提示信息", 48);
+    ReleaseTopmost();
+    ShowNotice("请先勾选需要进行监控的项目。");
     return;
   }
 

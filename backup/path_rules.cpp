@@ -52,7 +52,7 @@ int32_t FindSubstring(const std::string& text, const std::string& part, int32_t 
 
 int32_t CheckPathConflict(const std::vector<std::string>& list, std::string& directory, const std::string& previous,
                           std::string& conflicting) {
-  directory = WithTrailingBackslash(directory);
+  directory = gbk::WithTrailingBackslash(directory);
   const size_t length = directory.size();
   for (const std::string& entry : list) {
     if (entry == previous) continue;
@@ -70,7 +70,7 @@ int32_t CheckPathConflict(const std::vector<std::string>& list, std::string& dir
 
 std::string GetDirectoryTitle(const std::string& directory) {
   std::string path = directory;
-  if (!path.empty() && path.back() == '\\') path.pop_back();
+  if (gbk::EndsWithBackslash(path)) path.pop_back();
   // The last backslash that is a character of its own, not a second byte.
   size_t lastSeparator = std::string::npos;
   for (size_t i = 0; i < path.size();) {
@@ -79,18 +79,6 @@ std::string GetDirectoryTitle(const std::string& directory) {
     ++i;
   }
   return lastSeparator == std::string::npos ? path : path.substr(lastSeparator + 1);
-}
-
-std::string WithTrailingBackslash(std::string path) {
-  // A trail byte 0x5C of a double-byte character is not a separator.
-  bool endsWithSeparator = false;
-  for (size_t i = 0; i < path.size();) {
-    if (gbk::IsLeadByte(static_cast<unsigned char>(path[i]))) { endsWithSeparator = false; i += 2; continue; }
-    endsWithSeparator = path[i] == '\\';
-    ++i;
-  }
-  if (!endsWithSeparator) path += '\\';
-  return path;
 }
 
 std::string MonitorDirRefusal(const std::string& d, const std::string& fileSystem, const std::string& suffix) {

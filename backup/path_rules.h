@@ -22,8 +22,6 @@ int32_t CheckPathConflict(const std::vector<std::string>& list, std::string& dir
 // The directory's own name: the last component without the trailing "\".
 std::string GetDirectoryTitle(const std::string& directory);
 
-std::string WithTrailingBackslash(std::string path);
-
 // The refusal message of the first failed rule for a monitored directory d
 // (ending with "\") on a volume with file system fileSystem; empty when all pass.
 std::string MonitorDirRefusal(const std::string& d, const std::string& fileSystem, const std::string& suffix);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "apps/kavrel/main_window.h"
+#include "backup/check_run.h"
 #include "backup/program_globals.h"
 #include "backup/project_list.h"
 #include "backup/settings_controls.h"
@@ -20,10 +21,7 @@ namespace {
 void PrepareBackupDir(const std::string& backupDir) {
   if (IsDirectory(backupDir)) return;
   EnsureDirectoryPath(backupDir);
-  const DWORD attributes = MainWindow().Checked(kHideBackupDir)
-                               ? FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED
-                               : FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-  SetFileAttributesA(backupDir.c_str(), attributes);
+  SetFileAttributesA(backupDir.c_str(), BackupRootAttributes(MainWindow().Checked(kHideBackupDir)));
 }
 
 void LoadProjects(const std::vector<ProjectLine>& lines) {

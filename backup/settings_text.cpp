@@ -16,21 +16,13 @@ std::string BuildSettingsText(const SettingsValues& values) {
 
 namespace {
 
-// True when the text's last character is "\", not a double-byte character
-// whose second byte happens to be that code.
-bool EndsWithBackslash(const std::string& text) {
-  size_t last = 0;
-  for (size_t i = 0; i < text.size(); i += gbk::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1) last = i;
-  return !text.empty() && last == text.size() - 1 && text[last] == '\\';
-}
-
 void ParseProjectLines(const std::string& field, std::vector<ProjectLine>& projects) {
   for (const std::string& line : gbk::Split(field, "\r\n")) {
     const std::vector<std::string> parts = gbk::Split(line, "*");
     if (parts.size() != 3 || parts[0].empty()) continue;
     ProjectLine project;
     project.monitorDir = parts[0];
-    if (!EndsWithBackslash(project.monitorDir)) project.monitorDir += '\\';
+    project.monitorDir = gbk::WithTrailingBackslash(project.monitorDir);
     project.backupDir = parts[1];
     project.checked = gbk::IntegerValue(parts[2]) != 0;
     projects.push_back(project);

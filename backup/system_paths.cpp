@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "backup/path_rules.h"
+#include "backup/gbk_text.h"
 
 namespace kavrel {
 
@@ -23,7 +23,7 @@ std::string GetSystemDirectoryPath() {
   std::string buffer(kNameBufferSize, ' ');
   const UINT n = GetSystemDirectoryA(&buffer[0], kNameBufferSize);
   buffer.resize(n > 0 && n < kNameBufferSize ? n : 0);
-  return WithTrailingBackslash(buffer);
+  return gbk::WithTrailingBackslash(buffer);
 }
 
 bool IsSystemFolder(const std::string& path) {

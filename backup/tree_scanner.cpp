@@ -129,7 +129,7 @@ int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std
 
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output) {
   output.clear();
-  const std::string base = WithBackslash(directory);
+  const std::string base = gbk::WithTrailingBackslash(directory);
   FileSearch search(base + pattern);
   for (bool more = search.Found(); more; more = search.Next()) {
     if (search.IsDirectory()) continue;
@@ -140,7 +140,7 @@ int FindFiles(const std::string& directory, const std::string& pattern, std::vec
 }
 
 bool HasSubdirectories(const std::string& directory) {
-  FileSearch search(WithBackslash(directory) + "*.*");
+  FileSearch search(gbk::WithTrailingBackslash(directory) + "*.*");
   for (bool more = search.Found(); more; more = search.Next()) {
     if (!search.IsDirectory()) continue;
     const std::string name = search.Entry().cFileName;

@@ -186,7 +186,7 @@ int64_t GetDirectorySize(const std::string& path) {
 int64_t SumFolderFiles(const std::string& path) {
   std::string dir = path;
   if (dir.empty()) return 0;
-  if (dir.back() != '\\') dir += '\\';
+  dir = gbk::WithTrailingBackslash(dir);
   int64_t total = 0;
   return AddFolderFiles(dir, total) ? total : 0;
 }
@@ -258,9 +258,7 @@ std::string FormatByteSize(int64_t bytes) {
 }
 
 bool EnsureDirectoryPath(const std::string& path) {
-  std::string withSlash = path;
-  if (withSlash.empty() || withSlash.back() != '\\') withSlash += '\\';
-  return MakeSureDirectoryPathExists(withSlash.c_str()) != FALSE;
+  return MakeSureDirectoryPathExists(gbk::WithTrailingBackslash(path).c_str()) != FALSE;
 }
 
 void PumpPendingMessages() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "backup/folder_dialog.h"
+#include "backup/gbk_text.h"
 #include "backup/path_rules.h"
 
 namespace {
@@ -109,9 +110,9 @@ TEST(PathRules, DirectoryTitleAndBackslashRespectDoubleByteCharacters) {
   const std::string trailBackslash = "\x81\x5C";
   EXPECT_EQ(GetDirectoryTitle("D:\\data\\photos\\"), "photos");
   EXPECT_EQ(GetDirectoryTitle("D:\\a\\" + trailBackslash + "\\"), trailBackslash);
-  EXPECT_EQ(WithTrailingBackslash("D:\\" + trailBackslash), "D:\\" + trailBackslash + "\\");
-  EXPECT_EQ(WithTrailingBackslash("D:\\a\\"), "D:\\a\\");
-  EXPECT_EQ(WithTrailingBackslash(""), "\\");
+  EXPECT_EQ(gbk::WithTrailingBackslash("D:\\" + trailBackslash), "D:\\" + trailBackslash + "\\");
+  EXPECT_EQ(gbk::WithTrailingBackslash("D:\\a\\"), "D:\\a\\");
+  EXPECT_EQ(gbk::WithTrailingBackslash(""), "\\");
 }
 
 TEST(FolderDialog, TrimsHalfAndFullWidthBlanks) {
