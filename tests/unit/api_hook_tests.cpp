@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "crashguard/api_hook.h"
+#include "crashguard/original_call.h"
+
+// Functions of known bytes to hook.
+extern "C" {
+int HotPatchAdd(int a, int b);          // 8B FF 55 8B EC ...: cdecl a + b
+int FrameMultiply(int a, int b);        // 55 8B EC 83 EC 10 ...: cdecl a * b
+int FrameSubtract(int a, int b);        // 55 8B EC 83 EC 10 ...: cdecl a - b
+int CallsSevenPlus(int a);              // E8 rel32 first: cdecl 7 + a
+int __stdcall StdcallSubtract(int a, int b);
+int EcxPlusArgument(int a);             // ECX + a, removes its argument (ret 4)
+int ShortJumpEntry();                   // EB ...
+int ConditionalJumpEntry();             // 74 ...
+int NearConditionalJumpEntry();         // 0F 84 ...
+int ReturnsEarly();                     // 31 C0 C3: ret before five bytes
+int Seven();
+}
+
+asm(R"(
+  .text
+  .globl _HotPatchAdd, _FrameMultiply, _FrameSubtract, _CallsSevenPlus, _StdcallSubtract@8
+  .globl _EcxPlusArgument, _ShortJumpEntry, _ConditionalJumpEntry, _NearConditionalJumpEntry
+  .globl _ReturnsEarly, _Seven
+  .p2align 4
+_HotPatchAdd:
+  .byte 0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x03, 0x45, 0x0C, 0x5D, 0xC3
+  .p2align 4
+_FrameMultiply:
+  .byte 0x55, 0x8B, 0xEC, 0x83, 0xEC, 0x10, 0x8B, 0x45, 0x08, 0x0F, 0xAF, 0x45, 0x0C, 0x8B, 0xE5, 0x5D, 0xC3
+  .p2align 4
+_FrameSubtract:
+  .byte 0x55, 0x8B, 0xEC, 0x83, 0xEC, 0x10, 0x8B, 0x45, 0x08, 0x2B, 0x45, 0x0C, 0x8B, 0xE5, 0x5D, 0xC3
+  .p2align 4
+_CallsSevenPlus:
+  call _Seven
+  .byte 0x03, 0x44, 0x24, 0x04, 0xC3
+  .p2align 4
+_StdcallSubtract@8:
+  .byte 0x8B, 0x44, 0x24, 0x04, 0x2B, 0x44, 0x24, 0x08, 0xC2, 0x08, 0x00
+  .p2align 4
+_EcxPlusArgument:
+  .byte 0x8B, 0xC1, 0x03, 0x44, 0x24, 0x04, 0xC2, 0x04, 0x00
+  .p2align 4
+_ShortJumpEntry:
+  .byte 0xEB, 0x00, 0x31, 0xC0, 0x90, 0x90, 0x90, 0xC3
+  .p2align 4
+_ConditionalJumpEntry:
+  .byte 0x31, 0xC0, 0x74, 0x00, 0x90, 0x90, 0xC3
+  .p2align 4
+_NearConditionalJumpEntry:
+  .byte 0x0F, 0x84, 0x00, 0x00, 0x00, 0x00, 0x31, 0xC0, 0xC3
+  .p2align 4
+_ReturnsEarly:
+  .byte 0x31, 0xC0, 0xC3, 0x90, 0x90, 0x90, 0x90, 0x90
+  .p2align 4
+_Seven:
+  .byte 0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3
+)");
+
+namespace {
+
+using namespace crashguard;
+
+template <typename F>
+CodeAddress Address(F* function) {
+  return reinterpret_cast<CodeAddress>(function);
+}
+
+std::vector<uint8_t> EntryBytes(CodeAddress at, size_t count) {
+  const auto* p = reinterpret_cast<const uint8_t*>(at);
+  return std::vector<uint8_t>(p, p + count);
+}
+
+// The hook the replacements call through, and how often they ran.
+ApiHook* currentHook = nullptr;
+int replacementCalls = 0;
+
+int AddReplacement(int a, int b) {
+  ++replacementCalls;
+  return currentHook->CallOriginal(a, b) + 1000;
+}
+
+int SevenPlusReplacement(int a) {
+  ++replacementCalls;
+  return currentHook->CallOriginal(a) * 10;
+}
+
+int ReturnMinusOne() {
+  ++replacementCalls;
+  return -1;
+}
+
+// Reached through the adapter: ECX arrives as the first stack argument.
+int __stdcall EcxAdapterReplacement(int object, int a) {
+  ++replacementCalls;
+  return currentHook->CallOriginalWithArgs(object, a) * 2;
+}
+
+class ApiHookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hook = AllocateApiHook();
+    hook->ConstructApiHook();
+    currentHook = hook;
+    replacementCalls = 0;
+  }
+  // Still-hooked objects leave by the pass-through path, as at program exit.
+  void TearDown() override {
+    ReleaseApiHook(hook);
+    currentHook = nullptr;
+  }
+
+  ApiHook* hook = nullptr;
+};
+
+TEST_F(ApiHookTest, NewObjectIsUnhookedAndUnhooksOnDestroy) {
+  EXPECT_EQ(hook->operations, &ApiHookTable());
+  EXPECT_EQ(hook->unhookOnDestroy, 1);
+  EXPECT_EQ(hook->targetAddress, 0u);
+  EXPECT_EQ(hook->GetTrampoline(), 0u);
+  EXPECT_EQ(hook->RemoveHook(kRestoreEntry), 0);
+  EXPECT_EQ(hook->CallOriginal(1, 2), 0) << "no trampoline: nothing is called";
+  hook->SetHookUserValue(-42);
+  EXPECT_EQ(hook->GetHookUserValue(), -42);
+  EXPECT_EQ(hook->GetCodeTemplate().size(), 0u);
+  EXPECT_EQ(hook->GetCodeTemplate(1), (std::vector<uint8_t>{0xFF, 0x34, 0x24, 0x89, 0x4C, 0x24, 0x04}));
+}
+
+TEST_F(ApiHookTest, HotPatchEntryReachesReplacementAndOriginal) {
+  const CodeAddress target = Address(HotPatchAdd);
+  const std::vector<uint8_t> before = EntryBytes(target, 13);
+  ASSERT_EQ(hook->HookByAddress(target, Address(AddReplacement)), 1);
+  EXPECT_EQ(hook->copiedLength, 5);
+  EXPECT_EQ(hook->targetAddress, target);
+  EXPECT_EQ(hook->replacementAddress, Address(AddReplacement));
+  EXPECT_EQ(FollowJump(target), hook->patchStub);
+  EXPECT_EQ(FollowJump(hook->patchStub), Address(AddReplacement)) << "no adapter: the stub is one jump";
+  EXPECT_EQ(FollowJump(hook->trampoline + 5), target + 5);
+  EXPECT_EQ(EntryBytes(target + 5, 8), std::vector<uint8_t>(before.begin() + 5, before.end()));
+
+  EXPECT_EQ(HotPatchAdd(2, 3), 1005);
+  EXPECT_EQ(replacementCalls, 1);
+  EXPECT_EQ(hook->CallOriginal(20, 22), 42);
+
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(EntryBytes(target, 13), before);
+  EXPECT_EQ(HotPatchAdd(2, 3), 5);
+  EXPECT_EQ(hook->GetTrampoline(), 0u);
+  EXPECT_EQ(hook->RemoveHook(kRestoreEntry), 0) << "already unhooked";
+}
+
+TEST_F(ApiHookTest, FrameEntryMovesSixBytes) {
+  const CodeAddress target = Address(FrameMultiply);
+  const std::vector<uint8_t> before = EntryBytes(target, 17);
+  ASSERT_EQ(hook->HookByAddress(target, Address(AddReplacement)), 1);
+  EXPECT_EQ(hook->copiedLength, 6);
+  EXPECT_EQ(EntryBytes(hook->trampoline, 6), std::vector<uint8_t>(before.begin(), before.begin() + 6));
+  EXPECT_EQ(FrameMultiply(6, 7), 1042);
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(EntryBytes(target, 17), before);
+}
+
+TEST_F(ApiHookTest, RelativeCallInTheEntryKeepsItsDestination) {
+  const CodeAddress target = Address(CallsSevenPlus);
+  const std::vector<uint8_t> before = EntryBytes(target, 10);
+  ASSERT_EQ(before[0], 0xE8);
+  ASSERT_EQ(hook->HookByAddress(target, Address(SevenPlusReplacement)), 1);
+  EXPECT_EQ(hook->copiedLength, 5);
+  EXPECT_EQ(FollowJump(target), hook->patchStub);
+  EXPECT_EQ(CallsSevenPlus(1), 80) << "the moved call still reaches Seven";
+
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(EntryBytes(target, 10), before) << "the call is aimed back from the entry";
+  EXPECT_EQ(CallsSevenPlus(1), 8);
+}
+
+TEST_F(ApiHookTest, EntriesStartingWithShortBranchesAreRefused) {
+  for (CodeAddress target : {Address(ShortJumpEntry), Address(ConditionalJumpEntry),
+                             Address(NearConditionalJumpEntry), Address(ReturnsEarly)}) {
+    const std::vector<uint8_t> before = EntryBytes(target, 8);
+    EXPECT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 0);
+    EXPECT_EQ(EntryBytes(target, 8), before);
+    EXPECT_EQ(hook->trampoline, 0u);
+    EXPECT_EQ(hook->patchStub, 0u);
+  }
+  EXPECT_EQ(ShortJumpEntry(), 0);
+  EXPECT_EQ(ConditionalJumpEntry(), 0);
+  EXPECT_EQ(NearConditionalJumpEntry(), 0);
+  EXPECT_EQ(ReturnsEarly(), 0);
+  EXPECT_EQ(replacementCalls, 0);
+}
+
+TEST_F(ApiHookTest, InvalidTargetsAndUnknownExportsFail) {
+  EXPECT_EQ(hook->HookByAddress(0, Address(ReturnMinusOne)), 0);
+  EXPECT_EQ(hook->HookByAddress(Address(FrameSubtract), 0), 0);
+  EXPECT_EQ(hook->HookByName("kernelbase", "NoSuchExportAnywhere", Address(ReturnMinusOne)), 0);
+  EXPECT_EQ(hook->HookByName("no_such_module.dll", "CreateThread", Address(ReturnMinusOne)), 0);
+  EXPECT_EQ(hook->GetTrampoline(), 0u);
+}
+
+TEST_F(ApiHookTest, SecondHookFailsAndModeZeroChangesNothing) {
+  const CodeAddress target = Address(HotPatchAdd);
+  ASSERT_EQ(hook->HookByAddress(target, Address(AddReplacement)), 1);
+  const CodeAddress stub = hook->patchStub;
+  EXPECT_EQ(hook->HookByAddress(Address(FrameSubtract), Address(ReturnMinusOne)), 0);
+  EXPECT_EQ(hook->RemoveHook(0), 0);
+  EXPECT_EQ(hook->RemoveHook(3), 0);
+  EXPECT_EQ(hook->patchStub, stub);
+  EXPECT_EQ(FollowJump(target), stub);
+  EXPECT_EQ(FrameSubtract(9, 2), 7);
+  EXPECT_EQ(HotPatchAdd(1, 1), 1002);
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+}
+
+TEST_F(ApiHookTest, PassThroughLeadsTheStubToTheTrampoline) {
+  const CodeAddress target = Address(FrameSubtract);
+  ASSERT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 1);
+  EXPECT_EQ(FrameSubtract(9, 2), -1);
+  const CodeAddress stub = hook->patchStub;
+  const CodeAddress trampoline = hook->trampoline;
+
+  ASSERT_EQ(hook->RemoveHook(kPassThrough), 1);
+  EXPECT_EQ(FollowJump(target), stub);
+  EXPECT_EQ(FollowJump(stub), trampoline);
+  EXPECT_EQ(FrameSubtract(9, 2), 7);
+  EXPECT_EQ(replacementCalls, 1);
+  EXPECT_EQ(hook->targetAddress, 0u);
+  EXPECT_EQ(hook->GetTrampoline(), 0u);
+  EXPECT_EQ(hook->copiedLength, 6);
+  EXPECT_EQ(hook->CallOriginal(9, 2), 0);
+}
+
+TEST_F(ApiHookTest, DestroyTakesThePassThroughPathAndCopiesShareBlocks) {
+  const CodeAddress target = Address(FrameMultiply);
+  ASSERT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 1);
+  hook->SetHookUserValue(5);
+  ApiHook* copy = hook->CopyApiHook();
+  EXPECT_EQ(std::memcmp(copy, hook, sizeof(ApiHook)), 0);
+  EXPECT_EQ(copy->CallOriginal(3, 4), 12);
+  copy->SetUnhookOnDestroy(0);
+  ReleaseApiHook(copy);
+  EXPECT_EQ(copy, nullptr);
+  EXPECT_EQ(FrameMultiply(3, 4), -1) << "a copy that does not unhook leaves the hook alone";
+
+  const CodeAddress stub = hook->patchStub;
+  ReleaseApiHook(hook);
+  EXPECT_EQ(FollowJump(target), stub);
+  EXPECT_EQ(FrameMultiply(3, 4), 12);
+}
+
+TEST_F(ApiHookTest, CallOriginalSuitsStdcallCallees) {
+  ASSERT_EQ(hook->HookByAddress(Address(StdcallSubtract), Address(ReturnMinusOne)), 1);
+  EXPECT_EQ(hook->copiedLength, 8);
+  // The stdcall callee removes two words; the stack is put back all the same.
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(hook->CallOriginal(i, 1), i - 1);
+  EXPECT_EQ(hook->CallOriginalWithArgs(0, 50, 8, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10), 42);
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+}
+
+TEST_F(ApiHookTest, AdapterPassesEcxAsTheFirstArgument) {
+  const CodeAddress target = Address(EcxPlusArgument);
+  ASSERT_EQ(hook->HookByAddress(target, Address(EcxAdapterReplacement), 1), 1);
+  EXPECT_EQ(EntryBytes(hook->patchStub, 7), hook->GetCodeTemplate(1));
+  EXPECT_EQ(FollowJump(hook->patchStub + 7), Address(EcxAdapterReplacement));
+  const int32_t args[12] = {5};
+  EXPECT_EQ(CallWithStackArgs(target, 100, args), 210) << "(ECX 100 + 5) * 2";
+  EXPECT_EQ(replacementCalls, 1);
+  EXPECT_EQ(hook->CallOriginalWithArgs(30, 12), 42);
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(CallWithStackArgs(target, 100, args), 105);
+}
+
+// The thread-creation entry of the system, as the crash guard hooks it.
+int threadsSeen = 0;
+
+HANDLE WINAPI CreateRemoteThreadExReplacement(HANDLE process, LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                              LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                                              LPPROC_THREAD_ATTRIBUTE_LIST attributes, LPDWORD threadId) {
+  ++threadsSeen;
+  return reinterpret_cast<HANDLE>(currentHook->CallOriginal(
+      reinterpret_cast<int32_t>(process), reinterpret_cast<int32_t>(security), static_cast<int32_t>(stackSize),
+      reinterpret_cast<int32_t>(start), reinterpret_cast<int32_t>(parameter), static_cast<int32_t>(flags),
+      reinterpret_cast<int32_t>(attributes), reinterpret_cast<int32_t>(threadId)));
+}
+
+DWORD WINAPI StoreParameter(LPVOID parameter) {
+  *static_cast<LONG*>(parameter) = 4107;
+  return 17;
+}
+
+TEST_F(ApiHookTest, ThreadCreationGoesThroughTheReplacement) {
+  ASSERT_EQ(hook->HookByNameDefault("kernelBase", "CreateRemoteThreadEx",
+                                    Address(CreateRemoteThreadExReplacement)), 1);
+  const CodeAddress target = hook->targetAddress;
+  EXPECT_EQ(FollowJump(target), hook->patchStub);
+
+  LONG ran = 0;
+  HANDLE thread = CreateThread(nullptr, 0, StoreParameter, &ran, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  GetExitCodeThread(thread, &exitCode);
+  CloseHandle(thread);
+  EXPECT_EQ(threadsSeen, 1);
+  EXPECT_EQ(ran, 4107);
+  EXPECT_EQ(exitCode, 17u);
+
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(FollowJump(target), 0u);
+  thread = CreateThread(nullptr, 0, StoreParameter, &ran, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+  EXPECT_EQ(threadsSeen, 1);
+}
+
+}  // namespace
