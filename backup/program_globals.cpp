@@ -13,6 +13,7 @@ int32_t CheckedProjectCount = 0;
 MenuItemRef MenuItemTable[kMenuItemTableSize];
 EditState ProjectEditState;
 std::string BrowseStartFolder;
+crashguard::ApiHook* ProgramApiHook = nullptr;
 
 namespace {
 bool g_reportLockLive = false;  // false while ReportLock is the zeroed placeholder
@@ -37,6 +38,8 @@ void AllocateProgramGlobals() {
   for (int i = 0; i < kWorkerSlotCount; ++i) Slot(i).fileList.clear();
   shell::ProgramDialogHelper = shell::AllocateShellDialogHelper();
   shell::ConstructShellDialogHelper(*shell::ProgramDialogHelper);
+  ProgramApiHook = crashguard::AllocateApiHook();
+  ProgramApiHook->ConstructApiHook();
 }
 
 void ReleaseProgramGlobals() {
@@ -53,6 +56,7 @@ void ReleaseProgramGlobals() {
   for (int i = 0; i < kWorkerSlotCount; ++i) std::vector<std::string>().swap(Slot(i).fileList);
   std::string().swap(BrowseStartFolder);
   shell::ReleaseShellDialogHelper(shell::ProgramDialogHelper);
+  crashguard::ReleaseApiHook(ProgramApiHook);
 }
 
 void FreeProgramGlobals() {

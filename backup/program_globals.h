@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crashguard/api_hook.h"
 #include "shelltool/form.h"
 
 namespace kavrel {
@@ -28,6 +29,7 @@ struct EditState {
 };
 extern EditState ProjectEditState;
 
+extern crashguard::ApiHook* ProgramApiHook;  // the program's one inline hook object
 extern std::string BrowseStartFolder;  // where the directory chooser opens
 
 void InitProgramGlobals();

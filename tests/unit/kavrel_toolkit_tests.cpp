@@ -1,5 +1,5 @@
 // Kavrel's start-up creates its toolkit object with the globals and runs the
-// toolkit's initialiser; the exit routine frees it.
+// toolkit's initialiser, and its inline hook object; the exit routine frees both.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -28,10 +28,17 @@ TEST(KavrelToolkit, TheStartRoutineCreatesTheObjectAndTheInitialiserSetsItsFilte
   ASSERT_NE(filter, nullptr);
   EXPECT_EQ(std::string(filter->begin(), filter->end()), std::string("所有文件(*.*)\0*.*\0\0", 19));
   EXPECT_NE(shell::DialogHelperGlobals().gdiplusToken, 0u);
+  // The inline hook object is made with the globals, unhooked, switching to pass-through when destroyed.
+  crashguard::ApiHook* hook = kavrel::ProgramApiHook;
+  ASSERT_NE(hook, nullptr);
+  EXPECT_EQ(hook->operations, &crashguard::ApiHookTable());
+  EXPECT_EQ(hook->unhookOnDestroy, 1);
+  EXPECT_EQ(hook->GetTrampoline(), 0u);
 
   shell::DialogHelperGlobals().pickerStartFolder = "C:\\";
   kavrel::FreeProgramGlobals();
   EXPECT_EQ(shell::ProgramDialogHelper, nullptr);
+  EXPECT_EQ(kavrel::ProgramApiHook, nullptr);
   EXPECT_EQ(shell::DialogHelperGlobals().pickerStartFolder, "");
 }
 
