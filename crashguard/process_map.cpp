@@ -1,0 +1,83 @@
+#include "crashguard/process_map.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace crashguard {
+
+namespace {
+
+// Find-or-create steps run under one lock: two threads asking first at the
+// same moment must not each make their own map or slot.
+std::mutex& CreationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+StringMapHolder* g_processMap = nullptr;  // this module's cached address
+DWORD g_threadMapSlot = 0;
+
+int32_t ReadPublishedAddress() {
+  char buffer[64];
+  std::memset(buffer, ' ', sizeof buffer);
+  const DWORD length = GetEnvironmentVariableA(ProcessMapVariableName().c_str(), buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) return 0;
+  return static_cast<int32_t>(std::strtoll(buffer, nullptr, 10));
+}
+
+StringMap& ThreadMap() { return *GetThreadStringMap()->map; }
+
+}  // namespace
+
+std::string ProcessMapVariableName() { return "__processStrMap_" + std::to_string(GetCurrentProcessId()); }
+
+StringMapHolder* GetProcessStringMap() {
+  std::lock_guard<std::mutex> hold(CreationLock());
+  if (g_processMap) return g_processMap;
+  g_processMap = reinterpret_cast<StringMapHolder*>(ReadPublishedAddress());
+  if (!g_processMap) {
+    g_processMap = NewStringMap();
+    SetEnvironmentVariableA(ProcessMapVariableName().c_str(),
+                            std::to_string(reinterpret_cast<int32_t>(g_processMap)).c_str());
+  }
+  return g_processMap;
+}
+
+int32_t LookupProcessStringMap(const char* key) { return GetProcessStringMap()->map->GetMapValue(key); }
+
+void StoreProcessStringMap(const char* key, int32_t value) { GetProcessStringMap()->map->SetMapValue(key, value); }
+
+DWORD ProcessTlsSlot(const char* key) {
+  StringMap& map = *GetProcessStringMap()->map;
+  std::lock_guard<std::mutex> hold(CreationLock());
+  if (const int32_t index = map.GetMapValue(key)) return static_cast<DWORD>(index);
+  DWORD slot = TlsAlloc();
+  if (slot == 0) slot = TlsAlloc();  // slot 0 stays taken, unused
+  if (slot == TLS_OUT_OF_INDEXES) return TLS_OUT_OF_INDEXES;
+  map.SetMapValue(key, static_cast<int32_t>(slot));
+  return slot;
+}
+
+StringMapHolder* GetThreadStringMap() {
+  if (!g_threadMapSlot) g_threadMapSlot = ProcessTlsSlot("__threadStrMap");
+  if (auto* holder = static_cast<StringMapHolder*>(TlsGetValue(g_threadMapSlot))) return holder;
+  StringMapHolder* holder = NewStringMap();
+  TlsSetValue(g_threadMapSlot, holder);
+  return holder;
+}
+
+int32_t LookupThreadStringMap(const char* key) { return ThreadMap().GetMapValue(key); }
+
+void StoreThreadStringMap(const char* key, int32_t value) { ThreadMap().SetMapValue(key, value); }
+
+TryList* GetThreadTryList() {
+  if (auto* list = reinterpret_cast<TryList*>(LookupThreadStringMap("_SEH.m_tryList"))) return list;
+  TryList* list = NewTryList();
+  StoreThreadStringMap("_SEH.m_tryList", reinterpret_cast<int32_t>(list));
+  return list;
+}
+
+}  // namespace crashguard

@@ -1,0 +1,33 @@
+// The process-wide string map, published in the environment variable
+// "__processStrMap_<pid>", and each thread's own map, kept in a TLS slot
+// whose index lies in the process map.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "crashguard/record_stack.h"
+#include "crashguard/string_map.h"
+
+namespace crashguard {
+
+std::string ProcessMapVariableName();
+
+StringMapHolder* GetProcessStringMap();
+int32_t LookupProcessStringMap(const char* key);
+void StoreProcessStringMap(const char* key, int32_t value);
+
+// The TLS slot whose index the process map holds under the key, made on
+// first use; never slot 0, which could not be told from a missing index.
+DWORD ProcessTlsSlot(const char* key);
+
+StringMapHolder* GetThreadStringMap();
+int32_t LookupThreadStringMap(const char* key);
+void StoreThreadStringMap(const char* key, int32_t value);
+
+// The current thread's try list, made on first use.
+TryList* GetThreadTryList();
+
+}  // namespace crashguard

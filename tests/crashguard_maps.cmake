@@ -1,0 +1,3 @@
+kavrel_unit_test(process_map_tests SOURCES unit/process_map_tests.cpp LIBS crashguard)
+# Each case needs a process whose map is not made yet.
+kavrel_process_test(published_map_tests SOURCES unit/published_map_tests.cpp LIBS crashguard)
