@@ -80,4 +80,15 @@ TryList* GetThreadTryList() {
   return list;
 }
 
+ThreadContext* GetThreadContextRecord() {
+  if (auto* context = reinterpret_cast<ThreadContext*>(LookupThreadStringMap("_SEH.m_threadContext"))) return context;
+  ThreadContext* context = NewThreadContext();
+  StoreThreadStringMap("_SEH.m_threadContext", reinterpret_cast<int32_t>(context));
+  return context;
+}
+
+void StoreThreadReport(const std::string& message, const std::string& callStack) {
+  GetThreadContextRecord()->SetReportTexts(message, callStack);
+}
+
 }  // namespace crashguard

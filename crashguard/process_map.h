@@ -10,6 +10,7 @@
 
 #include "crashguard/record_stack.h"
 #include "crashguard/string_map.h"
+#include "crashguard/thread_context.h"
 
 namespace crashguard {
 
@@ -27,7 +28,10 @@ StringMapHolder* GetThreadStringMap();
 int32_t LookupThreadStringMap(const char* key);
 void StoreThreadStringMap(const char* key, int32_t value);
 
-// The current thread's try list, made on first use.
+// The current thread's try list and report record, made on first use.
 TryList* GetThreadTryList();
+ThreadContext* GetThreadContextRecord();
+// Replaces the current thread's report message and call-stack text.
+void StoreThreadReport(const std::string& message, const std::string& callStack);
 
 }  // namespace crashguard
