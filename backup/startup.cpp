@@ -11,6 +11,9 @@
 #include "backup/settings_load.h"
 #include "backup/utilities.h"
 #include "backup/window_icons.h"
+#include "crashguard/fault_report.h"
+#include "crashguard/guard_configuration.h"
+#include "crashguard/runtime_errors.h"
 
 namespace kavrel {
 
@@ -55,6 +58,13 @@ void OnMainWindowCreated() {
   BackupSuffix = "_backupx\\";
   InstallReportLock(CreateLock());
   LoadSettings(SettingsFile::BesideProgram());
+  crashguard::SetRuntimeErrorHandler(crashguard::OnRuntimeError);
+  crashguard::CrashGuardConfiguration guard;
+  guard.showBox = 1;
+  guard.endThreadOnly = 1;
+  guard.installRuntimeErrorHandler = true;
+  guard.includeCallStack = 0;
+  crashguard::ConfigureCrashGuard(guard);
   Counters().linkPauseMs = 300;
   if (window.List(kProjectList).RowCount() == 0) window.SetVisible(kHintLabel, true);
 }

@@ -70,6 +70,12 @@ void FreeCrashGuardOptions(CrashGuardOptions* options) {
   delete options;
 }
 
+void SetOwnerWindowClass(CrashGuardOptions& snapshot, const char* text) {
+  const char* old = snapshot.ownerWindowClass;
+  snapshot.ownerWindowClass = CopyText(text);
+  FreeText(old);
+}
+
 void StoreCrashGuardOptions(const CrashGuardOptions& given) {
   ProcessCrashGuardOptions();
   CrashGuardOptions& options = *CrashGuardOptionsRef;

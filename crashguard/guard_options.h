@@ -36,6 +36,8 @@ void GetCrashGuardOptions();
 // A field-by-field copy with its own class text, owned by the caller.
 CrashGuardOptions* SnapshotCrashGuardOptions();
 void FreeCrashGuardOptions(CrashGuardOptions* options);
+// Gives a snapshot its own copy of the text in place of its old one.
+void SetOwnerWindowClass(CrashGuardOptions& snapshot, const char* text);
 // Writes fields 0-9 into the process record; 10 and 11 stay.
 void StoreCrashGuardOptions(const CrashGuardOptions& options);
 

@@ -3,6 +3,9 @@
 
 #include "backup/check_state.h"
 #include "backup/startup.h"
+#include "crashguard/fault_report.h"
+#include "crashguard/guard_options.h"
+#include "crashguard/runtime_errors.h"
 #include "gui/kavrel_test_window.h"
 
 namespace {
@@ -34,6 +37,15 @@ TEST_F(KavrelWindowTest, FirstStartWithoutSettingsShowsTheDesignState) {
   ASSERT_NE(ReportLock, nullptr);
   EnterCriticalSection(ReportLock);  // a live lock
   LeaveCriticalSection(ReportLock);
+}
+
+TEST_F(KavrelWindowTest, TheWindowsCreationSwitchesTheCrashGuardOnWithKavrelsOptions) {
+  EXPECT_EQ(crashguard::CurrentRuntimeErrorHandler(), &crashguard::OnRuntimeError);
+  EXPECT_EQ(crashguard::GetGuardActive(), 1);
+  EXPECT_EQ(crashguard::GetExceptionOptionsFirst(), 1);
+  EXPECT_EQ(crashguard::GetEndThreadOnly(), 1);
+  EXPECT_EQ(crashguard::GetIncludeCallStack(), 0);
+  EXPECT_EQ(crashguard::GetMaxSymbolOffset(), 4096);
 }
 
 TEST_F(KavrelWindowTest, WindowHasItsCaptionSizeAndFixedBorder) {

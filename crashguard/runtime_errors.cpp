@@ -1,0 +1,39 @@
+#include "crashguard/runtime_errors.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <new>
+#include <string>
+
+namespace crashguard {
+
+namespace {
+
+std::atomic<RuntimeErrorHandler> g_handler{nullptr};
+std::atomic<bool> g_handlerRunning{false};
+
+void OnAllocationFailed() { RaiseRuntimeError(kAllocationFailed, "内存不足，无法分配内存"); }
+
+}  // namespace
+
+void SetRuntimeErrorHandler(RuntimeErrorHandler handler) {
+  g_handler = handler;
+  std::set_new_handler(OnAllocationFailed);
+}
+
+RuntimeErrorHandler CurrentRuntimeErrorHandler() { return g_handler; }
+
+void RaiseRuntimeError(int32_t code, const char* message) {
+  const RuntimeErrorHandler handler = g_handler;
+  int32_t shown = 0;
+  if (handler && !g_handlerRunning.exchange(true)) shown = handler(code, message);
+  if (!shown) {
+    const std::string text = "运行时出错!\r\n\r\n错误代码：" + std::to_string(code) + "\r\n\r\n错误信息：" +
+                             (message ? message : "") + "\r\n";
+    MessageBoxA(nullptr, text.c_str(), "运行时出错", MB_ICONHAND);
+  }
+  ExitProcess(static_cast<UINT>(-1));
+}
+
+}  // namespace crashguard
