@@ -193,9 +193,11 @@ bool Form::Create(HWND owner) {
                             def_.width, def_.height, owner, nullptr, GetModuleHandleA(nullptr), this);
   if (!window_) return false;
   LiveForms().insert(this);
-  font_ = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
-  labelBrush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
+  // Made once per form: a window opened again (the help window) reuses them.
+  if (!font_)
+    font_ = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
+  if (!labelBrush_) labelBrush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   CreateControls();
   EventArgs args;
   Fire(kWindow, Event::Created, args);
@@ -478,11 +480,15 @@ void Form::ShowPopupMenu() {
 }
 
 void Form::RunOnWindowThread(const std::function<void()>& work) {
-  if (!window_ || GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId()) {
+  // Never on the calling thread for a window that is gone: its controls are
+  // torn down by the window's own thread meanwhile.
+  const HWND window = window_;
+  if (!window) return;
+  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
     work();
     return;
   }
-  SendMessageA(window_, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&work));
+  SendMessageA(window, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&work));
 }
 
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -174,7 +175,8 @@ class Form {
   std::vector<int> VisibleMenuItems() const;  // in display order; 0 stands for a separator
   void ShowPopupMenu();                       // at the mouse position
 
-  // Runs work on the window's own thread and waits until it is done.
+  // Runs work on the window's own thread and waits until it is done; once
+  // the window is gone (or going) the work is dropped.
   void RunOnWindowThread(const std::function<void()>& work);
 
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -197,7 +199,7 @@ class Form {
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   WindowDef def_;
-  HWND window_ = nullptr;
+  std::atomic<HWND> window_{nullptr};  // read by other threads
   HFONT font_ = nullptr;
   HBRUSH labelBrush_ = nullptr;
   std::map<int, HWND> controls_;

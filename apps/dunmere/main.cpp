@@ -2,4 +2,9 @@
 
 #include "apps/dunmere/program_start.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return spacemon::DriveTrackerProgramStart(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A drive query of an empty removable drive fails quietly instead of
+  // bringing up the system's "no disk" box.
+  SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
+  return spacemon::DriveTrackerProgramStart();
+}

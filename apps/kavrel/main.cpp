@@ -2,4 +2,9 @@
 
 #include "apps/kavrel/program_start.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return kavrel::ProgramStart(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A drive query of an empty removable drive fails quietly instead of
+  // bringing up the system's "no disk" box.
+  SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
+  return kavrel::ProgramStart();
+}

@@ -49,6 +49,7 @@ TEST_F(DunmereProgram, ListsEveryDriveWineGivesWithItsFigures) {
   ChildProcess dunmere;
   StartAndWaitForRows(dunmere);
   EXPECT_EQ(WindowText(window_), "Dunmere   by Tolvane");
+  EXPECT_EQ(RemoteErrorMode(dunmere.Handle()) & SEM_FAILCRITICALERRORS, UINT(SEM_FAILCRITICALERRORS));
   const std::vector<std::string> roots = DriveRoots();
   for (size_t i = 0; i < roots.size(); ++i) {
     const int row = int(i);

@@ -25,6 +25,7 @@ TEST_F(KavrelProgram, StartsWithItsMainWindowAndEndsWithCodeZeroWhenClosed) {
   EXPECT_EQ(WindowText(window), "Kavrel　　by Tolvane");
   HWND status = FindChild(window, "Edit", " 就绪");
   EXPECT_NE(status, nullptr);
+  EXPECT_EQ(RemoteErrorMode(kavrel.Handle()) & SEM_FAILCRITICALERRORS, UINT(SEM_FAILCRITICALERRORS));
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(kavrel.WaitForExit(15000), 0);
 }

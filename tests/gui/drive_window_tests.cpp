@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+#include <thread>
+
 #include "apps/dunmere/drive_window.h"
 #include "apps/dunmere/program_start.h"
 #include "shelltool/dialog_helper.h"
@@ -113,6 +116,34 @@ TEST(DriveWindowStart, TheMonitorThreadFillsTheListAndStopsWhenAsked) {
   RebuildRequested = 0;
   window.Destroy();
   FreeDriveTrackerGlobals();
+}
+
+// The close box while another thread changes the list, round after round:
+// the list work runs on the window's thread or, once the window is gone, not at all.
+TEST(DriveWindowClose, ListWorkNeverRunsOnTheCallingThreadAcrossTheCloseBox) {
+  ui::WindowDef def = kDriveSpaceWindowDef;
+  def.quitOnDestroy = false;  // the test's own loop goes on
+  for (int round = 0; round < 25; ++round) {
+    ui::Form window(def);
+    ASSERT_TRUE(window.Create());
+    const DWORD windowThread = GetCurrentThreadId();
+    std::atomic<bool> stop{false};
+    std::atomic<int> onWindowThread{0}, elsewhere{0};
+    std::thread poller([&] {
+      while (!stop) {
+        window.RunOnWindowThread([&] {
+          window.List(kDriveList).RowCount();
+          ++(GetCurrentThreadId() == windowThread ? onWindowThread : elsewhere);
+        });
+      }
+    });
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return onWindowThread > 0; }, 5000));
+    SendMessageA(window.Window(), WM_CLOSE, 0, 0);
+    testing_support::WaitUntil([] { return false; }, 30);  // the thread goes on meanwhile
+    stop = true;
+    poller.join();
+    EXPECT_EQ(elsewhere, 0) << "round " << round;
+  }
 }
 
 TEST(DriveTrackerGlobals, CreateTheToolkitObjectAndFreeItAtTheEnd) {

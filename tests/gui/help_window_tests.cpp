@@ -99,4 +99,12 @@ TEST_F(KavrelWindowTest, AClickInALinkBoxCopiesTheWholeLink) {
   EXPECT_NE(std::string(kIxiguaLink).find("ixigua.com/"), std::string::npos);
 }
 
+TEST_F(KavrelWindowTest, OpeningTheHelpWindowAgainAndAgainKeepsTheGdiObjectCount) {
+  WithHelpWindow([](HWND) {});
+  const int afterFirst = testing_support::GdiObjectCount();
+  ASSERT_GT(afterFirst, 0);
+  for (int opening = 0; opening < 20; ++opening) WithHelpWindow([](HWND) {});
+  EXPECT_LE(testing_support::GdiObjectCount(), afterFirst);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <commctrl.h>
+#include <intrin.h>
 #include <psapi.h>
 
 #include <atomic>
@@ -239,6 +240,35 @@ size_t ProcessPrivateBytes(HANDLE process) {
   counters.cb = sizeof counters;
   GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
   return counters.PrivateUsage;
+}
+
+int GdiObjectCount() {
+  SetLastError(0);
+  const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (counted || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return int(counted);
+  // Wine keeps one 24-byte entry per handle in the table that the process
+  // environment block points to; byte 14 holds the object type, 0 when free.
+  const auto* peb = reinterpret_cast<const BYTE*>(__readfsdword(0x30));
+  const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
+  MEMORY_BASIC_INFORMATION region = {};
+  if (!table || !VirtualQuery(table, &region, sizeof region)) return -1;
+  const size_t entries = (static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize - table) / 24;
+  int live = 0;
+  for (size_t i = 0; i < entries; ++i)
+    if (table[i * 24 + 14] != 0) ++live;
+  return live;
+}
+
+UINT RemoteErrorMode(HANDLE process) {
+  // kernel32 lies at the same address in every process of the session.
+  auto* getErrorMode = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetErrorMode")));
+  HANDLE thread = CreateRemoteThread(process, nullptr, 0, getErrorMode, nullptr, 0, nullptr);
+  if (!thread) return UINT(-1);
+  DWORD mode = DWORD(-1);
+  if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &mode);
+  CloseHandle(thread);
+  return mode;
 }
 
 }  // namespace testing_support

@@ -77,5 +77,10 @@ void RemoteListSetChecked(HWND list, int row, bool checked);
 // Number of open handles and private bytes of a process.
 DWORD ProcessHandleCount(HANDLE process);
 size_t ProcessPrivateBytes(HANDLE process);
+// GDI objects of this process, as GetGuiResources counts them (Wine answers
+// that call with 0: the live entries of its GDI handle table are counted then).
+int GdiObjectCount();
+// The error mode of another process, read by GetErrorMode on a thread in it.
+UINT RemoteErrorMode(HANDLE process);
 
 }  // namespace testing_support
