@@ -4,10 +4,22 @@
 
 namespace kavrel {
 
+namespace {
+
+// A box's text without the field separator: one more field would make the
+// next start apply nothing, and the close after it save an empty list.
+std::string WithoutFieldSeparators(const std::string& box) {
+  std::string field;
+  for (const std::string& piece : gbk::Split(box, "|")) field += piece;
+  return field;
+}
+
+}  // namespace
+
 std::string BuildSettingsText(const SettingsValues& values) {
   std::string text;
   for (bool ticked : values.options) text += ticked ? "1|" : "2|";
-  for (const std::string& box : values.schedule) text += box + "|";
+  for (const std::string& box : values.schedule) text += WithoutFieldSeparators(box) + "|";
   text += std::to_string(values.threads) + "|";
   for (const ProjectSetting& project : values.projects)
     text += project.monitorDir + "*" + project.backupDir + "*" + (project.checked ? "1" : "0") + "\r\n";

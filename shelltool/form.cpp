@@ -41,6 +41,24 @@ void RegisterWindowClass(const char* className) {
   registered.insert(className);
 }
 
+bool DigitOrMinus(WPARAM c) { return (c >= '0' && c <= '9') || c == '-'; }
+
+// A box for digits and '-' keeps only those of what the user put in, by
+// whatever road it came (a paste by keys or by the edit menu included).
+// Texts the program sets clear the box's modified flag and stay as set.
+void KeepDigitsAndMinus(HWND box) {
+  if (!SendMessageA(box, EM_GETMODIFY, 0, 0)) return;
+  const int n = GetWindowTextLengthA(box);
+  std::string text(n + 1, '\0');
+  text.resize(GetWindowTextA(box, &text[0], n + 1));
+  std::string kept;
+  for (char c : text)
+    if (DigitOrMinus(static_cast<unsigned char>(c))) kept += c;
+  if (kept == text) return;
+  SetWindowTextA(box, kept.c_str());
+  SendMessageA(box, EM_SETSEL, kept.size(), kept.size());
+}
+
 UINT ListAlignment(Align align) {
   switch (align) {
     case Align::Centre: return LVCFMT_CENTER;
@@ -516,6 +534,11 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Fire(ControlIdOf(reinterpret_cast<HWND>(lp)), Event::Clicked, args);
         return 0;
       }
+      if (HIWORD(wp) == EN_CHANGE) {
+        const ControlDef* def = DefOf(ControlIdOf(reinterpret_cast<HWND>(lp)));
+        if (def && (def->flags & kDigitsAndMinus)) KeepDigitsAndMinus(reinterpret_cast<HWND>(lp));
+        return 0;
+      }
       break;
     }
     case WM_HSCROLL:
@@ -618,7 +641,7 @@ LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
       break;
     case WM_CHAR: {
       const ControlDef* def = form->DefOf(id);
-      if (def && (def->flags & kDigitsAndMinus) && wp >= 32 && !(wp >= '0' && wp <= '9') && wp != '-')
+      if (def && (def->flags & kDigitsAndMinus) && wp >= 32 && !DigitOrMinus(wp))
         return 0;
       break;
     }

@@ -23,7 +23,7 @@ enum ControlFlag : uint32_t {
   kDisabled = 1u << 1,
   kChecked = 1u << 2,        // check box ticked at design
   kCentred = 1u << 3,        // edit text centred
-  kDigitsAndMinus = 1u << 4, // edit accepts only 0-9 and '-'
+  kDigitsAndMinus = 1u << 4, // edit accepts only 0-9 and '-', typed or pasted
   kReadOnly = 1u << 5,
   kMultiLine = 1u << 6,
   kVerticalScroll = 1u << 7,

@@ -29,6 +29,10 @@ std::string KavrelDriver::ReadSettingsPlainText() const {
 
 bool KavrelDriver::Start(const UserSettings& settings) {
   WriteSettings(settings);
+  return StartWithSavedSettings();
+}
+
+bool KavrelDriver::StartWithSavedSettings() {
   if (!process_.Start(exe_, "", folder_)) return false;
   window_ = FindProcessWindow(process_.Id(), "KavrelMainWindow", 30000);
   return window_ != nullptr;
@@ -39,6 +43,22 @@ HWND KavrelDriver::Control(int id) const { return GetDlgItem(window_, id); }
 std::string KavrelDriver::Status() const { return WindowText(Control(kavrel::kStatusBox)); }
 std::string KavrelDriver::Progress() const { return WindowText(Control(kavrel::kProgressBox)); }
 std::string KavrelDriver::ButtonCaption() const { return WindowText(Control(kavrel::kStartMonitorButton)); }
+std::string KavrelDriver::Text(int id) const { return WindowText(Control(id)); }
+
+void KavrelDriver::Paste(int id, const std::string& text, bool byKeys) const {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
+  }
+  CloseClipboard();
+  SendMessageA(Control(id), EM_SETSEL, 0, -1);
+  if (byKeys) SendMessageA(Control(id), WM_CHAR, 'V' - '@', 0);  // Ctrl+V as the box receives it
+  else SendMessageA(Control(id), WM_PASTE, 0, 0);
+}
+
 void KavrelDriver::ClickStart() const { PostMessageA(Control(kavrel::kStartMonitorButton), BM_CLICK, 0, 0); }
 void KavrelDriver::Close() const { PostMessageA(window_, WM_CLOSE, 0, 0); }
 

@@ -30,12 +30,18 @@ class KavrelDriver {
  public:
   explicit KavrelDriver(const std::string& folder);  // Kavrel.exe is copied there
   bool Start(const UserSettings& settings);           // writes CF.ini, starts, waits for the window
+  bool StartWithSavedSettings();                      // the CF.ini the last close left
   void WriteSettings(const UserSettings& settings);
   std::string ReadSettingsPlainText() const;          // CF.ini deciphered
 
   std::string Status() const;    // 状态框
   std::string Progress() const;  // 过程框
   std::string ButtonCaption() const;
+  std::string Text(int id) const;
+  // Puts text on the clipboard, selects the whole box and pastes, by Ctrl+V
+  // or by the paste command of the box's edit menu.
+  void Paste(int id, const std::string& text, bool byKeys) const;
+  HWND Control(int id) const;
   void ClickStart() const;       // 开始监控按钮
   void Close() const;            // the close box
   bool WaitForStatus(const std::string& text, int timeoutMs) const;
@@ -44,8 +50,6 @@ class KavrelDriver {
   HWND Window() const { return window_; }
 
  private:
-  HWND Control(int id) const;
-
   std::string folder_, exe_;
   testing_support::ChildProcess process_;
   HWND window_ = nullptr;

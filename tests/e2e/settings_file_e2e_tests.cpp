@@ -7,6 +7,7 @@
 #include <random>
 
 #include "apps/kavrel/main_window.h"
+#include "e2e/kavrel_driver.h"
 #include "support/settings_fixture.h"
 #include "support/test_support.h"
 
@@ -117,6 +118,37 @@ TEST_F(KavrelSettings, AFullConfigurationSurvivesACloseAndASecondStart) {
   EXPECT_EQ(Text(window, kavrel::kProgressBox), " 当前选中1个项目");
   ExpectNoOtherWindow(again, window);
   EXPECT_EQ(Close(again, window), 0);
+}
+
+TEST_F(KavrelSettings, PastesKeepOnlyDigitsInTheScheduleBoxesAndEveryProjectSurvives) {
+  kavrel_testing::UserSettings settings;
+  for (const std::string name : {"one", "数据"})
+    settings.projects.push_back({MonitoredDir(name) + "\\", dir_ / (name + "_backupx\\")});
+  const int boxes[] = {kavrel::kStartHours, kavrel::kStartMinutes, kavrel::kStartSeconds,
+                       kavrel::kIntervalHours, kavrel::kIntervalMinutes, kavrel::kIntervalSeconds};
+  {
+    kavrel_testing::KavrelDriver kavrel(dir_.path());
+    ASSERT_TRUE(kavrel.Start(settings));
+    for (int box : boxes) {
+      kavrel.Paste(box, "abc", true);
+      EXPECT_EQ(kavrel.Text(box), "") << box;
+      kavrel.Paste(box, "1|2", false);
+      // Hours take three characters, the others two.
+      const bool hours = box == kavrel::kStartHours || box == kavrel::kIntervalHours;
+      EXPECT_EQ(kavrel.Text(box), hours ? "12" : "1") << box;
+    }
+    kavrel.Close();
+    ASSERT_EQ(kavrel.WaitForExit(15000), 0);
+  }
+  settings.schedule[0] = settings.schedule[3] = "12";
+  settings.schedule[1] = settings.schedule[2] = settings.schedule[4] = settings.schedule[5] = "1";
+  EXPECT_EQ(ReadSettingsFile(SettingsPath()), kavrel_testing::SettingsPlainText(settings));
+  kavrel_testing::KavrelDriver again(dir_.path());
+  ASSERT_TRUE(again.StartWithSavedSettings());
+  EXPECT_EQ(RemoteListRowCount(again.Control(kavrel::kProjectList)), 2);
+  EXPECT_EQ(again.Text(kavrel::kIntervalHours), "12");
+  again.Close();
+  EXPECT_EQ(again.WaitForExit(15000), 0);
 }
 
 TEST_F(KavrelSettings, BadOrUnreadableFilesGiveTheDesignStateWithoutAMessage) {

@@ -20,6 +20,18 @@ TEST(SettingsText, BuildsFieldsThenOneLinePerProject) {
   EXPECT_EQ(BuildSettingsText(values), "1|1|2|1||30||1|||7|");
 }
 
+TEST(SettingsText, ABoxHoldingTheSeparatorIsSavedWithoutItAndTheProjectsLoadAgain) {
+  SettingsValues values;
+  values.schedule = {"1|2", "|", "\x81|5", "", "", ""};  // a double-byte character ending in 0x7C stays
+  values.threads = 100;
+  values.projects = {{"D:\\a\\", "D:\\a_backupx\\", true}};
+  const std::string text = BuildSettingsText(values);
+  EXPECT_EQ(text, "2|2|2|2|12||\x81|5||||100|D:\\a\\*D:\\a_backupx\\*1\r\n");
+  const LoadedSettings loaded = ParseSettingsText(text);
+  EXPECT_TRUE(loaded.hasProjectField);
+  EXPECT_EQ(loaded.projects.size(), 1u);
+}
+
 TEST(SettingsText, LoadsEveryFieldOfAFullText) {
   const LoadedSettings loaded =
       ParseSettingsText("2|1|2|1|3|30|45|4|50|59|12|D:\\数据\\*D:\\数据_backupx\\*1\r\nC:\\x*C:\\y\\*0\r\n");
