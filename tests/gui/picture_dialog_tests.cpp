@@ -38,7 +38,7 @@ class PictureDialog : public testing::Test {
     const std::string png = testing_support::ReadFileBytes(dir_ / "pic.png");
     const std::string jpg = testing_support::ReadFileBytes(dir_ / "pic.jpg");
     testing_support::WriteFileBytes(dir_ / "broken.png", png.substr(0, png.size() / 2));
-    testing_support::WriteFileBytes(dir_ / "broken.jpg", jpg.substr(0, jpg.size() / 2));
+    testing_support::WriteFileBytes(dir_ / "broken.jpg", jpg.substr(0, jpg.size() - 60));
     testing_support::WriteFileBytes(dir_ / "s1023.dat", std::string(1023, 'a'));
     testing_support::WriteFileBytes(dir_ / "s1536.dat", std::string(1536, 'b'));
     testing_support::WriteFileBytes(dir_ / "s1m.dat", std::string(1048576, 'c'));
