@@ -246,15 +246,16 @@ std::string FormatByteSize(int64_t bytes) {
       break;
     }
   }
-  double rounded = 0.0;
-  if (value != 0.0) {
-    double scaled = std::fabs(value) * 100.0 + 0.000000000001;
-    double whole;
-    double fraction = std::modf(scaled, &whole);
-    if (fraction >= 0.5) whole += 1.0;
-    rounded = std::copysign(whole / 100.0, value);
-  }
-  return gbk::NumberText(rounded) + letter;
+  return gbk::NumberText(RoundToHundredths(value)) + letter;
+}
+
+double RoundToHundredths(double value) {
+  if (value == 0.0) return 0.0;
+  double scaled = std::fabs(value) * 100.0 + 0.000000000001;
+  double whole;
+  double fraction = std::modf(scaled, &whole);
+  if (fraction >= 0.5) whole += 1.0;
+  return std::copysign(whole / 100.0, value);
 }
 
 bool EnsureDirectoryPath(const std::string& path) {

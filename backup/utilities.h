@@ -35,6 +35,8 @@ int64_t SumFolderFiles(const std::string& path);
 int32_t FastTextLength(const char* text);
 inline int32_t FastTextLength(const std::string& text) { return static_cast<int32_t>(text.size()); }
 std::string FormatByteSize(int64_t bytes);
+// Two decimals, halves away from zero.
+double RoundToHundredths(double value);
 bool EnsureDirectoryPath(const std::string& path);
 
 enum DelayUnit : int32_t { kMilliseconds = 0, kSeconds = 1, kMinutes = 2, kHours = 3 };

@@ -17,6 +17,8 @@ const ShellDialogHelperOperations kOperations = {
     [](ShellDialogHelper& self, const std::string& text, int32_t style, const std::string& caption, HWND owner,
        int32_t timeoutMs) { return self.MessageBoxWithTimeout(text, style, caption, owner, timeoutMs); },
     [](ShellDialogHelper& self, const FileDialogOptions& options) { self.SetFileDialogOptions(options); },
+    [](ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName, const std::string& title,
+       int32_t mode) { return self.PickPictureFile(owner, kind, fileName, title, mode); },
     [](ShellDialogHelper& self, const std::string& text, const std::string& caption, int32_t style, HWND owner,
        int32_t extraValue, POINT position, int32_t timeoutMs, const ButtonCaptions& captions) {
       return self.MessageBoxWithButtons(text, caption, style, owner, extraValue, position, timeoutMs, captions);

@@ -76,6 +76,8 @@ struct ShellDialogHelperOperations {
   int32_t (*messageBoxWithTimeout)(ShellDialogHelper& self, const std::string& text, int32_t style,
                                    const std::string& caption, HWND owner, int32_t timeoutMs);
   void (*setFileDialogOptions)(ShellDialogHelper& self, const FileDialogOptions& options);
+  bool (*pickPictureFile)(ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName,
+                          const std::string& title, int32_t mode);
   int32_t (*messageBoxWithButtons)(ShellDialogHelper& self, const std::string& text, const std::string& caption,
                                    int32_t style, HWND owner, int32_t extraValue, POINT position,
                                    int32_t timeoutMs, const ButtonCaptions& captions);
@@ -89,6 +91,11 @@ class ShellDialogHelper {
   int32_t MessageBoxWithTimeout(const std::string& text, int32_t style = 0, const std::string& caption = "",
                                 HWND owner = nullptr, int32_t timeoutMs = 0);
   void SetFileDialogOptions(const FileDialogOptions& options);
+  // The open (kind 0) or save (kind 1) dialog; an open dialog with mode 1
+  // (picture) or 2 (text) carries the preview window. True when confirmed;
+  // fileName is then the selection.
+  bool PickPictureFile(HWND owner, int32_t kind, std::string& fileName, const std::string& title = "",
+                       int32_t mode = 0);
   int32_t MessageBoxWithButtons(const std::string& text, const std::string& caption = "", int32_t style = 0,
                                 HWND owner = nullptr, int32_t extraValue = 0,
                                 POINT position = kPlatformBoxPosition, int32_t timeoutMs = 0,

@@ -25,7 +25,7 @@ DialogHelperState& DialogHelperGlobals() {
 void InitDialogHelperGlobals() {
   DialogHelperState& state = DialogHelperGlobals();
   state.boxPosition = {0, 0};
-  state.previewClientRect = {0, 0, 0, 0};
+  state.previewLastClientRect = {0, 0, 0, 0};
 }
 
 void FreeDialogHelperGlobals() {
@@ -33,7 +33,7 @@ void FreeDialogHelperGlobals() {
   std::string().swap(state.pickerStartFolder);
   for (std::string& caption : state.buttonCaptions) std::string().swap(caption);
   state.boxPosition = {0, 0};
-  state.previewClientRect = {0, 0, 0, 0};
+  state.previewLastClientRect = {0, 0, 0, 0};
 }
 
 int32_t InitDialogHelperModule() {

@@ -15,7 +15,11 @@ struct DialogHelperState {
   ULONG_PTR gdiplusToken = 0;       // GDI+ is never shut down
   std::string pickerStartFolder;    // the folder picker's start folder
   COLORREF lastColour = 0;          // the colour picker's last choice
-  RECT previewClientRect = {};      // the picture preview's last client rectangle
+  // The picture preview (PickPictureFile): 1 picture, 2 text, 0 before the first.
+  int32_t previewMode = 0;
+  HWND previewSavedParent = nullptr;     // the preview window's parent before embedding
+  HWND previewDialogWindow = nullptr;    // the dialog that holds it; never cleared
+  RECT previewLastClientRect = {};       // the dialog client rectangle last acted on
   ButtonCaptions buttonCaptions;    // of the last MessageBoxWithButtons call
   POINT boxPosition = {0, 0};
   int32_t boxExtraValue = 0;

@@ -1,5 +1,6 @@
 #include "shelltool/form.h"
 
+#include <richedit.h>
 #include <windowsx.h>
 
 #include <atomic>
@@ -57,6 +58,11 @@ void KeepDigitsAndMinus(HWND box) {
   if (kept == text) return;
   SetWindowTextA(box, kept.c_str());
   SendMessageA(box, EM_SETSEL, kept.size(), kept.size());
+}
+
+void LoadRichEditOnce() {
+  static const HMODULE library = LoadLibraryA("riched20.dll");  // kept for the process's life
+  (void)library;
 }
 
 UINT ListAlignment(Align align) {
@@ -202,11 +208,13 @@ bool Form::Create(HWND owner) {
   RegisterWindowClass(def_.className);
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (def_.minimiseBox) style |= WS_MINIMIZEBOX;
+  if (def_.borderless) style = WS_POPUP | WS_CLIPCHILDREN;
   int left = def_.left, top = def_.top;
   if (def_.centred) {
     left = (GetSystemMetrics(SM_CXSCREEN) - def_.width) / 2;
     top = (GetSystemMetrics(SM_CYSCREEN) - def_.height) / 2;
   }
+  destroying_ = false;
   window_ = CreateWindowExA(WS_EX_CONTROLPARENT, def_.className, def_.caption, style, left, top,
                             def_.width, def_.height, owner, nullptr, GetModuleHandleA(nullptr), this);
   if (!window_) return false;
@@ -219,7 +227,7 @@ bool Form::Create(HWND owner) {
   CreateControls();
   EventArgs args;
   Fire(kWindow, Event::Created, args);
-  if (window_) {
+  if (window_ && !def_.loadHidden) {
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
   }
@@ -248,17 +256,26 @@ void Form::ShowModal(HWND owner) {
 }
 
 void Form::Destroy() {
+  if (destroying_) return;
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
   window_ = nullptr;
 }
 
 void Form::Close() {
-  if (window_) SendMessageA(window_, WM_CLOSE, 0, 0);
+  if (!window_) return;
+  // Inside WM_DESTROY the close comes afterwards: a handler may have saved the
+  // window from its parent's destruction (SetParent), and it must still go.
+  if (destroying_) PostMessageA(window_, WM_CLOSE, 0, 0);
+  else SendMessageA(window_, WM_CLOSE, 0, 0);
 }
 
 void Form::CreateControls() {
   for (size_t i = 0; i < def_.controlCount; ++i) {
     const ControlDef& def = def_.controls[i];
+    if (def.kind == ControlKind::Timer) {
+      SetTimerInterval(def.id, def.interval);
+      continue;
+    }
     HWND control = CreateControl(def);
     controls_[def.id] = control;
     SetWindowSubclass(control, ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -277,7 +294,16 @@ HWND Form::CreateControl(const ControlDef& def) {
     case ControlKind::GroupBox: className = "BUTTON"; style |= BS_GROUPBOX; break;
     case ControlKind::Button: className = "BUTTON"; style |= BS_PUSHBUTTON; break;
     case ControlKind::CheckBox: className = "BUTTON"; style |= BS_AUTOCHECKBOX; break;
-    case ControlKind::Label: style |= SS_LEFT; break;
+    case ControlKind::Label: style |= (def.flags & kFrame) ? SS_GRAYFRAME : SS_LEFT; break;
+    case ControlKind::PictureBox: style |= SS_BITMAP | SS_REALSIZECONTROL; break;
+    case ControlKind::DrawingPanel: break;
+    case ControlKind::RichEdit:
+      LoadRichEditOnce();
+      className = RICHEDIT_CLASSA;
+      exStyle |= WS_EX_CLIENTEDGE;
+      style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+      break;
+    case ControlKind::Timer: break;
     case ControlKind::TransparentLabel: style |= SS_LEFT; break;
     case ControlKind::Edit:
       className = "EDIT";
@@ -308,6 +334,9 @@ HWND Form::CreateControl(const ControlDef& def) {
       break;
     case ControlKind::Edit:
       if (def.textLimit > 0) SendMessageA(control, EM_LIMITTEXT, def.textLimit, 0);
+      break;
+    case ControlKind::RichEdit:
+      SendMessageA(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);  // whole files, not 32K
       break;
     case ControlKind::Slider:
       SendMessageA(control, TBM_SETRANGE, FALSE, MAKELPARAM(def.rangeMin, def.rangeMax));
@@ -422,6 +451,30 @@ void Form::SetSliderPosition(int id, int position) {
 
 void Form::SetListImages(int id, HIMAGELIST images) {
   SendMessageA(Control(id), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+}
+
+void Form::SetPicture(int id, shell::OwnedGdi<HBITMAP> picture) {
+  SendMessageA(Control(id), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
+  pictures_[id] = std::move(picture);  // the one shown before goes now
+}
+
+HBITMAP Form::Picture(int id) const {
+  return reinterpret_cast<HBITMAP>(SendMessageA(Control(id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+}
+
+void Form::SetRichText(int id, bool rich) {
+  SetWindowTextA(Control(id), "");
+  SendMessageA(Control(id), EM_SETTEXTMODE, rich ? TM_RICHTEXT : TM_PLAINTEXT, 0);
+}
+
+void Form::SetTimerInterval(int id, int intervalMs) {
+  if (!window_) return;
+  if (intervalMs > 0) SetTimer(window_, id, intervalMs, nullptr);
+  else KillTimer(window_, id);
+}
+
+void Form::Repaint() {
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void Form::SetWindowIcon(HICON icon) {
@@ -569,15 +622,26 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (!args.cancel && window_) DestroyWindow(hwnd);
       return 0;
     }
-    case WM_DESTROY:
+    case WM_TIMER: {
+      EventArgs args;
+      Fire(static_cast<int>(wp), Event::Tick, args);
+      return 0;
+    }
+    case WM_DESTROY: {
+      destroying_ = true;
+      EventArgs args;
+      Fire(kWindow, Event::Destroyed, args);
       LiveForms().erase(this);
       modalDone_ = true;
       if (def_.quitOnDestroy) PostQuitMessage(0);
       break;
+    }
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       window_ = nullptr;
       controls_.clear();
+      pictures_.clear();
+      destroying_ = false;
       return DefWindowProcA(hwnd, msg, wp, lp);
     case kRunOnWindowThread:
       (*reinterpret_cast<const std::function<void()>*>(lp))();

@@ -12,10 +12,16 @@
 #include <utility>
 #include <vector>
 
+#include "shelltool/owned.h"
+
 namespace ui {
 
 enum class ControlKind {
   GroupBox, Edit, Button, CheckBox, Label, TransparentLabel, ListView, Slider,
+  PictureBox,    // shows a bitmap stretched to fill it
+  DrawingPanel,  // a plain surface
+  RichEdit,      // multi-line, plain text or RTF
+  Timer,         // no window: ticks every `interval` ms while the window lives
 };
 
 enum ControlFlag : uint32_t {
@@ -32,6 +38,7 @@ enum ControlFlag : uint32_t {
   kCheckBoxes = 1u << 10,    // list view
   kSingleSelection = 1u << 11,
   kStaticHeader = 1u << 12,  // list headers do not react to clicks
+  kFrame = 1u << 13,         // a label drawn as a frame, without text
 };
 
 enum class Align { Left, Centre, Right };
@@ -58,6 +65,7 @@ struct ControlDef {
   const ListColumn* columns = nullptr;
   int columnCount = 0;
   COLORREF background = CLR_INVALID;  // list views
+  int interval = 0;          // timers: milliseconds from the window's creation; 0 stopped
 };
 
 struct MenuItemDef {
@@ -77,10 +85,14 @@ struct WindowDef {
   const MenuItemDef* menu = nullptr;  // a hidden menu used as a pop-up
   size_t menuCount = 0;
   bool quitOnDestroy = false;         // the program's main window
+  bool borderless = false;            // no frame and no caption
+  bool loadHidden = false;            // Create leaves it hidden
 };
 
 enum class Event {
   Created, CloseQuery, RightButtonUp,       // window events
+  Destroyed,                                // the window is being destroyed
+  Tick,                                     // timers
   Clicked, PositionChanged,                 // buttons, menu items, sliders
   CheckToggled, RightClick, DoubleClick,    // list views
   MouseWheel, LeftButtonUp,                 // any control
@@ -134,7 +146,8 @@ class Form {
   // Creates the window as a modal child of owner and returns when it is closed.
   void ShowModal(HWND owner);
   void Destroy();
-  // Asks the window to close, as its close box does (runs CloseQuery).
+  // Asks the window to close, as its close box does (runs CloseQuery); from
+  // the Destroyed handler, once the handler has returned.
   void Close();
 
   HWND Window() const { return window_; }
@@ -158,6 +171,16 @@ class Form {
   void SetSliderPosition(int id, int position);
   ListView List(int id) const { return ListView(Control(id)); }
   void SetListImages(int id, HIMAGELIST images);
+  // The picture box shows the bitmap and owns it from now on.
+  void SetPicture(int id, shell::OwnedGdi<HBITMAP> picture);
+  HBITMAP Picture(int id) const;
+  // A rich edit's rich-text switch: off, its content is plain text. Switching
+  // empties it.
+  void SetRichText(int id, bool rich);
+  // 0 stops the timer.
+  void SetTimerInterval(int id, int intervalMs);
+  // Repaints the window and its controls at once.
+  void Repaint();
 
   void SetWindowIcon(HICON icon);
   void SetWindowWidth(int width);
@@ -203,9 +226,11 @@ class Form {
   HFONT font_ = nullptr;
   HBRUSH labelBrush_ = nullptr;
   std::map<int, HWND> controls_;
+  std::map<int, shell::OwnedGdi<HBITMAP>> pictures_;
   std::map<std::pair<int, Event>, Handler> handlers_;
   std::vector<MenuItemState> menu_;
   bool modalDone_ = false;
+  bool destroying_ = false;  // inside WM_DESTROY: Destroy is a no-op, Close is posted
 };
 
 // Runs the thread's message loop until WM_QUIT; returns its exit code.

@@ -1,7 +1,11 @@
-// A pointer-sized owner of one heap value: copies duplicate the value, a
-// replaced value is freed. It keeps records that hold it standard-layout and
-// their members four bytes wide on the 32-bit build.
+// Owners of what the toolkit allocates. Owned: a pointer-sized owner of one
+// heap value; copies duplicate the value, a replaced value is freed. It keeps
+// records that hold it standard-layout and their members four bytes wide on
+// the 32-bit build.
 #pragma once
+#include <windows.h>
+
+#include <memory>
 #include <utility>
 
 namespace shell {
@@ -32,5 +36,60 @@ class Owned {
 
   T* value_ = nullptr;
 };
+
+}  // namespace shell
+
+namespace shell {
+
+// The owner of one GDI object (a bitmap, brush or font): deleted when replaced
+// or when the owner goes. Moves, never copies.
+template <typename H>
+class OwnedGdi {
+ public:
+  OwnedGdi() = default;
+  explicit OwnedGdi(H handle) : handle_(handle) {}
+  OwnedGdi(OwnedGdi&& other) noexcept : handle_(other.Release()) {}
+  OwnedGdi& operator=(OwnedGdi&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  OwnedGdi(const OwnedGdi&) = delete;
+  OwnedGdi& operator=(const OwnedGdi&) = delete;
+  ~OwnedGdi() { Reset(); }
+
+  H get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+  H Release() {
+    H handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
+  void Reset(H handle = nullptr) {
+    if (handle_) DeleteObject(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  H handle_ = nullptr;
+};
+
+}  // namespace shell
+
+namespace shell {
+
+// A unique owner of a pointer that Free releases (a COM interface, a GDI+
+// image): OwnedPtr<IStream, ReleaseInterface>.
+template <auto Free>
+struct FreeWith {
+  template <typename T>
+  void operator()(T* p) const { Free(p); }
+};
+template <typename T, auto Free>
+using OwnedPtr = std::unique_ptr<T, FreeWith<Free>>;
+
+inline void ReleaseInterface(IUnknown* p) { p->Release(); }
+inline void CloseKernelHandle(void* handle) { CloseHandle(handle); }
+// A file, thread or event handle; hold only valid ones (never INVALID_HANDLE_VALUE).
+using OwnedHandle = OwnedPtr<void, CloseKernelHandle>;
 
 }  // namespace shell

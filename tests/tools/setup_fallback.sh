@@ -19,12 +19,14 @@ cat > "$work/bin/dpkg" <<'S'
 exit 0
 S
 # apt-get: records each call; MODE flaky fails every update and the first
-# install, MODE broken fails everything.
+# install, MODE broken fails everything, MODE no-sources fails only the
+# source-package step.
 cat > "$work/bin/apt-get" <<'S'
 #!/bin/bash
 echo "$*" >> "$CALLS"
 case "$MODE" in
   broken) exit 100 ;;
+  no-sources) [[ " $* " == *" source "* ]] && exit 100; exit 0 ;;
   flaky)
     [[ " $* " == *" update "* ]] && exit 100
     grep -q -- '-t ' <<<"$*" && exit 0
@@ -33,11 +35,15 @@ esac
 S
 chmod +x "$work/bin/"*
 
+# The picture libraries are built already, unless a case removes the mark.
+mkdir "$work/deps"
+touch "$work/deps/built-from-bookworm"
+
 failed=0
 run() { # name, env..., expected rc test
   local name="$1" expect="$2"; shift 2
   : > "$work/calls"
-  env PATH="$work/bin:$PATH" CALLS="$work/calls" SETUP_RETRY_PAUSE=0 "$@" \
+  env PATH="$work/bin:$PATH" CALLS="$work/calls" SETUP_RETRY_PAUSE=0 SETUP_DEPS_DIR="$work/deps" "$@" \
     "$repo/tools/setup" > "$work/out" 2>&1
   local rc=$?
   if ! eval "$expect"; then
@@ -58,5 +64,12 @@ run "everything installed: silent, no apt-get" \
   '[ $rc = 0 ] && [ ! -s "$work/out" ] && [ ! -s "$work/calls" ]' \
   MODE=broken ALL_INSTALLED=1
 
-echo "$((3 - failed)) passed, $failed failed"
+rm "$work/deps/built-from-bookworm"
+run "the source packages: a private list, the release suite pinned, retried, then a clear stop" \
+  '[ $rc != 0 ] && [ "$(grep -c " source libpng1.6/bookworm libjpeg-turbo/bookworm" "$work/calls")" = 3 ] &&
+   ! grep " source " "$work/calls" | grep -qv "Dir::Etc::SourceList=$work/deps.work/" &&
+   grep -q "apt-get source .* failed" "$work/out"' \
+  MODE=no-sources ALL_INSTALLED=1
+
+echo "$((4 - failed)) passed, $failed failed"
 [ $failed = 0 ]
