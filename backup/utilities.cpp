@@ -1,12 +1,12 @@
 #include "backup/utilities.h"
 
-#include <dbghelp.h>
 #include <ole2.h>
 #include <oleauto.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <cmath>
+#include <vector>
 
 #include "backup/gbk_text.h"
 
@@ -258,7 +258,21 @@ std::string FormatByteSize(int64_t bytes) {
 }
 
 bool EnsureDirectoryPath(const std::string& path) {
-  return MakeSureDirectoryPathExists(gbk::WithTrailingBackslash(path).c_str()) != FALSE;
+  // Level by level: Wine's MakeSureDirectoryPathExists splits at every 0x5C
+  // byte, so the second byte of a double-byte character would end a level.
+  const std::vector<std::string> names = gbk::Split(gbk::WithTrailingBackslash(path), "\\");
+  const bool unc = path.compare(0, 2, "\\\\") == 0;
+  int rootNamesLeft = unc ? 2 : 0;  // server and share of "\\server\share\"
+  std::string level;
+  for (size_t k = 0; k < names.size(); ++k) {
+    const std::string& name = names[k];
+    if (k > 0) level += '\\';
+    level += name;
+    if (name.empty() || (level.size() == 2 && level[1] == ':')) continue;  // "\" or a drive
+    if (rootNamesLeft > 0) { --rootNamesLeft; continue; }
+    if (!CreateDirectoryA(level.c_str(), nullptr) && !IsDirectory(level)) return false;
+  }
+  return true;
 }
 
 void PumpPendingMessages() {

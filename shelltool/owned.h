@@ -2,6 +2,8 @@
 // replaced value is freed. It keeps records that hold it standard-layout and
 // their members four bytes wide on the 32-bit build.
 #pragma once
+#include <windows.h>
+
 #include <utility>
 
 namespace shell {
@@ -31,6 +33,25 @@ class Owned {
   }
 
   T* value_ = nullptr;
+};
+
+// A file, thread or other kernel handle, closed when the owner goes; both
+// null and INVALID_HANDLE_VALUE mean none.
+class OwnedHandle {
+ public:
+  explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  ~OwnedHandle() { Close(); }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+  void Close() {
+    if (Valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_;
 };
 
 }  // namespace shell
