@@ -174,6 +174,7 @@ TEST_F(CheckRunTest, TheBackupRootGetsItsMarkerAndFollowsTheHideOptionAtEveryChe
   EXPECT_EQ(GetFileAttributesA(bak.c_str()) & kHidden, kHidden);
 
   window.hideBackupRoot = false;
+  ASSERT_TRUE(SetFileAttributesA(marker.c_str(), FILE_ATTRIBUTE_NORMAL));  // the marker's own file gets them back
   Check();
   EXPECT_EQ(GetFileAttributesA(bak.c_str()) & kHidden, FILE_ATTRIBUTE_SYSTEM);
   EXPECT_EQ(GetFileAttributesA(marker.c_str()) & 7, 7u);
