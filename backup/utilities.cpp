@@ -260,16 +260,14 @@ std::string FormatByteSize(int64_t bytes) {
 bool EnsureDirectoryPath(const std::string& path) {
   // Level by level: Wine's MakeSureDirectoryPathExists splits at every 0x5C
   // byte, so the second byte of a double-byte character would end a level.
+  // The paths here are local: a drive letter, or relative.
   const std::vector<std::string> names = gbk::Split(gbk::WithTrailingBackslash(path), "\\");
-  const bool unc = path.compare(0, 2, "\\\\") == 0;
-  int rootNamesLeft = unc ? 2 : 0;  // server and share of "\\server\share\"
   std::string level;
   for (size_t k = 0; k < names.size(); ++k) {
     const std::string& name = names[k];
     if (k > 0) level += '\\';
     level += name;
-    if (name.empty() || (level.size() == 2 && level[1] == ':')) continue;  // "\" or a drive
-    if (rootNamesLeft > 0) { --rootNamesLeft; continue; }
+    if (name.empty() || (k == 0 && name.size() == 2 && name[1] == ':')) continue;  // no name, or the drive
     if (!CreateDirectoryA(level.c_str(), nullptr) && !IsDirectory(level)) return false;
   }
   return true;
