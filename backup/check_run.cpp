@@ -53,10 +53,11 @@ void WriteBackupRootMarker(const std::string& backupDir) {
     SetMarkerAttributes(created.Get());
     return;
   }
-  // No delete sharing: the name keeps this file while it is looked at.
-  shell::OwnedHandle existing(CreateFileA(path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-  if (existing.Valid() && IsOwnMarker(existing.Get())) SetMarkerAttributes(existing.Get());
+  // Opened for reading only, and without delete sharing, so that the name
+  // keeps this file until its attributes are set.
+  shell::OwnedHandle existing(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  if (existing.Valid() && IsOwnMarker(existing.Get())) SetFileAttributesA(path.c_str(), kMarkerAttributes);
 }
 
 bool AnyWorkerRunning() {
