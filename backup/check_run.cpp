@@ -1,6 +1,7 @@
 #include "backup/check_run.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "backup/check_state.h"
@@ -9,6 +10,7 @@
 #include "backup/utilities.h"
 #include "backup/window_icons.h"
 #include "backup/worker_slots.h"
+#include "shelltool/owned.h"
 
 namespace kavrel {
 
@@ -20,16 +22,42 @@ namespace {
 
 constexpr DWORD kMarkerAttributes = 7;           // read-only, hidden, system
 
+void SetMarkerAttributes(HANDLE marker) {
+  FILE_BASIC_INFO info = {};  // times of 0 stay as they are
+  info.FileAttributes = kMarkerAttributes;
+  SetFileInformationByHandle(marker, FileBasicInfo, &info, sizeof info);
+}
+
+// The file under the marker's name is the marker alone: one link and the
+// marker's bytes. A user's desktop.ini linked there fails this test.
+bool IsOwnMarker(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 || info.nFileSizeHigh != 0 ||
+      info.nFileSizeLow != kBackupRootMarkerSize)
+    return false;
+  char bytes[kBackupRootMarkerSize];
+  DWORD got = 0;
+  return ReadFile(file, bytes, sizeof bytes, &got, nullptr) && got == sizeof bytes &&
+         std::memcmp(bytes, kBackupRootMarker, sizeof bytes) == 0;
+}
+
+// Written only where the name is free. An existing file is written to never;
+// it gets the marker's attributes again only when it is the marker itself.
 void WriteBackupRootMarker(const std::string& backupDir) {
   const std::string path = backupDir + "desktop.ini";
-  // Fails once the file carries its attributes; the first content stays.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
+  shell::OwnedHandle created(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (created.Valid()) {
     DWORD written = 0;
-    WriteFile(file, kBackupRootMarker, kBackupRootMarkerSize, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(created.Get(), kBackupRootMarker, kBackupRootMarkerSize, &written, nullptr);
+    SetMarkerAttributes(created.Get());
+    return;
   }
-  SetFileAttributesA(path.c_str(), kMarkerAttributes);
+  // Opened for reading only, and without delete sharing, so that the name
+  // keeps this file until its attributes are set.
+  shell::OwnedHandle existing(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  if (existing.Valid() && IsOwnMarker(existing.Get())) SetFileAttributesA(path.c_str(), kMarkerAttributes);
 }
 
 bool AnyWorkerRunning() {

@@ -1,5 +1,6 @@
-// GBK byte-string helpers shared by both programs. A byte of 0x80 or above
-// starts a double-byte character; its two bytes are never split or changed.
+// GBK byte-string helpers shared by both programs. A byte above 0x80 starts a
+// double-byte character; its two bytes are never split or changed. The byte
+// 0x80 itself is a character of its own (the euro sign of code page 936).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,7 +9,7 @@
 namespace gbk {
 
 // True when text[i] is the lead byte of a double-byte character.
-inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
+inline bool IsLeadByte(unsigned char c) { return c > 0x80; }
 
 // Lower-cases A-Z only; double-byte characters stay as they are.
 std::string ToLowerAscii(const std::string& text);

@@ -4,30 +4,14 @@
 #include "backup/file_search.h"
 #include "backup/report_line.h"
 #include "backup/tree_scanner.h"
+#include "shelltool/owned.h"
 
 namespace kavrel {
 
-namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_); }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
-}  // namespace
-
 bool FileIdentity::Read(const std::string& path) {
   // Access 0 reads attributes only and leaves the last-access time alone.
-  FileHandle file(CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return file.valid() && GetFileInformationByHandle(file.get(), &info_) != FALSE;
+  shell::OwnedHandle file(CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return file.Valid() && GetFileInformationByHandle(file.Get(), &info_) != FALSE;
 }
 
 bool FileIdentity::SameAs(const FileIdentity& other) const {

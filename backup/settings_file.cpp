@@ -6,34 +6,13 @@
 
 #include "backup/gbk_text.h"
 #include "backup/utilities.h"
+#include "shelltool/owned.h"
 
 namespace kavrel {
 
 namespace {
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { Close(); }
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  void Close() {
-    if (Valid()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-HANDLE OpenForWriting(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-}
 
 bool WriteAll(HANDLE file, const std::string& content) {
   size_t done = 0;
@@ -44,6 +23,15 @@ bool WriteAll(HANDLE file, const std::string& content) {
     done += written;
   }
   return true;
+}
+
+// Writes over the old bytes and only then cuts the file at the new end, so
+// that it is never left emptied or shortened.
+bool WriteInPlace(const std::string& path, const std::string& content) {
+  shell::OwnedHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() && WriteAll(file.Get(), content) && FlushFileBuffers(file.Get()) &&
+         SetEndOfFile(file.Get());
 }
 
 }  // namespace
@@ -61,8 +49,8 @@ std::string TextBeforeEndMarker(const std::string& bytes) {
 }
 
 std::string SettingsFile::Read() const {
-  FileHandle file(CreateFileA(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  shell::OwnedHandle file(
+      CreateFileA(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return std::string();
   std::string bytes;
   char buffer[64 * 1024];
@@ -76,19 +64,26 @@ std::string SettingsFile::Read() const {
 }
 
 bool SettingsFile::Write(const std::string& content) const {
+  const DWORD attributes = GetFileAttributesA(path_.c_str());
   const std::string temporary = TemporaryPath();
-  FileHandle staged(OpenForWriting(temporary));
-  if (!staged.Valid()) {
-    FileHandle direct(OpenForWriting(path_));
-    return direct.Valid() && WriteAll(direct.Get(), content);
-  }
+  shell::OwnedHandle staged(CreateFileA(temporary.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!staged.Valid()) return WriteInPlace(path_, content);
   const bool complete = WriteAll(staged.Get(), content) && FlushFileBuffers(staged.Get());
   staged.Close();
-  if (complete &&
-      MoveFileExA(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!complete) {
+    DeleteFileA(temporary.c_str());
+    return false;
+  }
+  if (MoveFileExA(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path_.c_str(), attributes);
     return true;
+  }
+  // Refused, for one while another program holds CF.ini open without delete
+  // sharing. The staged copy stays until the settings are in CF.ini.
+  if (!WriteInPlace(path_, content)) return false;
   DeleteFileA(temporary.c_str());
-  return false;
+  return true;
 }
 
 }  // namespace kavrel

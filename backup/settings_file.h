@@ -12,14 +12,16 @@ class SettingsFile {
   explicit SettingsFile(std::string path) : path_(std::move(path)) {}
   const std::string& Path() const { return path_; }
 
-  // The content up to its first zero byte or 0x1A, a byte of 0x80 or above
+  // The content up to its first zero byte or 0x1A, a lead byte
   // taken with the next one; empty when the file is missing or unreadable.
   std::string Read() const;
 
-  // Replaces the file's content. The new bytes go to a temporary file beside
-  // it that then replaces CF.ini in one step, so a crash leaves the old or the
-  // new settings, never an empty file; only when no temporary file can be
-  // made there is CF.ini written in place. False when nothing was written.
+  // Replaces the file's content, keeping its attributes. The new bytes go to a
+  // temporary file beside it that then replaces CF.ini in one step, so a
+  // crash leaves the old or the new settings, never an empty file. When no
+  // temporary file can be made, or the replace is refused, CF.ini is written
+  // in place: the whole text, then the new end. False when CF.ini does not
+  // hold the new content; the temporary file then keeps it, if it was made.
   bool Write(const std::string& content) const;
   std::string TemporaryPath() const { return path_ + ".new"; }
 

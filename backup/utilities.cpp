@@ -1,12 +1,12 @@
 #include "backup/utilities.h"
 
-#include <dbghelp.h>
 #include <ole2.h>
 #include <oleauto.h>
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <cmath>
+#include <vector>
 
 #include "backup/gbk_text.h"
 
@@ -259,7 +259,19 @@ double RoundToHundredths(double value) {
 }
 
 bool EnsureDirectoryPath(const std::string& path) {
-  return MakeSureDirectoryPathExists(gbk::WithTrailingBackslash(path).c_str()) != FALSE;
+  // Level by level: Wine's MakeSureDirectoryPathExists splits at every 0x5C
+  // byte, so the second byte of a double-byte character would end a level.
+  // The paths here are local: a drive letter, or relative.
+  const std::vector<std::string> names = gbk::Split(gbk::WithTrailingBackslash(path), "\\");
+  std::string level;
+  for (size_t k = 0; k < names.size(); ++k) {
+    const std::string& name = names[k];
+    if (k > 0) level += '\\';
+    level += name;
+    if (name.empty() || (k == 0 && name.size() == 2 && name[1] == ':')) continue;  // no name, or the drive
+    if (!CreateDirectoryA(level.c_str(), nullptr) && !IsDirectory(level)) return false;
+  }
+  return true;
 }
 
 void PumpPendingMessages() {

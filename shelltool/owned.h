@@ -37,6 +37,35 @@ class Owned {
   T* value_ = nullptr;
 };
 
+// A file, thread or other kernel handle, closed when the owner goes; both
+// null and INVALID_HANDLE_VALUE mean none. Moves, never copies.
+class OwnedHandle {
+ public:
+  explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  ~OwnedHandle() { Close(); }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  explicit operator bool() const { return Valid(); }
+  HANDLE Get() const { return handle_; }
+  void Close() {
+    if (Valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
 }  // namespace shell
 
 namespace shell {
@@ -88,8 +117,5 @@ template <typename T, auto Free>
 using OwnedPtr = std::unique_ptr<T, FreeWith<Free>>;
 
 inline void ReleaseInterface(IUnknown* p) { p->Release(); }
-inline void CloseKernelHandle(void* handle) { CloseHandle(handle); }
-// A file, thread or event handle; hold only valid ones (never INVALID_HANDLE_VALUE).
-using OwnedHandle = OwnedPtr<void, CloseKernelHandle>;
 
 }  // namespace shell

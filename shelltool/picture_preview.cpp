@@ -69,7 +69,7 @@ std::string NameOfPath(const std::string& path) {
 OwnedHandle OpenForReading(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return OwnedHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  return OwnedHandle(file);
 }
 
 int64_t FileSize(const std::string& path) {
@@ -84,7 +84,7 @@ std::optional<std::string> ReadPictureFile(const std::string& path, int64_t size
   if (!file) return std::nullopt;
   std::string bytes(static_cast<size_t>(size), '\0');
   DWORD read = 0;
-  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return std::nullopt;
+  if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return std::nullopt;
   bytes.resize(read);
   return bytes;
 }
@@ -205,7 +205,7 @@ void ShowFileAsText(const std::string& path) {
   if (OwnedHandle file = OpenForReading(path)) {
     char chunk[65536];
     DWORD read = 0;
-    while (text.size() < kMaxTextBytes && ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+    while (text.size() < kMaxTextBytes && ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
       const size_t zero = std::string_view(chunk, read).find('\0');
       text.append(chunk, zero == std::string_view::npos ? read : zero);
       if (zero != std::string_view::npos) break;

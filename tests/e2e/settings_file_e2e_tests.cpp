@@ -205,7 +205,7 @@ TEST_F(KavrelSettings, ACloseThatCannotWriteStillEndsWithCodeZeroAndKeepsThePrev
   // failed write may add no more than a moment to it.
   EXPECT_LT(failedClose, normalClose + 700);
   EXPECT_EQ(ReadFileBytes(SettingsPath()), before);
-  EXPECT_EQ(GetFileAttributesA((SettingsPath() + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadSettingsFile(SettingsPath() + ".new"), "2|2|2|2|||||||7|");  // kept, not lost
 }
 
 TEST_F(KavrelSettings, WithoutRoomForATemporaryFileTheCloseWritesCfIniInPlace) {

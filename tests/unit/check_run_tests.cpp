@@ -174,6 +174,7 @@ TEST_F(CheckRunTest, TheBackupRootGetsItsMarkerAndFollowsTheHideOptionAtEveryChe
   EXPECT_EQ(GetFileAttributesA(bak.c_str()) & kHidden, kHidden);
 
   window.hideBackupRoot = false;
+  ASSERT_TRUE(SetFileAttributesA(marker.c_str(), FILE_ATTRIBUTE_NORMAL));  // the marker's own file gets them back
   Check();
   EXPECT_EQ(GetFileAttributesA(bak.c_str()) & kHidden, FILE_ATTRIBUTE_SYSTEM);
   EXPECT_EQ(GetFileAttributesA(marker.c_str()) & 7, 7u);
@@ -182,6 +183,42 @@ TEST_F(CheckRunTest, TheBackupRootGetsItsMarkerAndFollowsTheHideOptionAtEveryChe
   window.hideBackupRoot = true;
   Check();
   EXPECT_EQ(GetFileAttributesA(bak.c_str()) & kHidden, kHidden);
+}
+
+// The user's own desktop.ini maps to the marker's name in the backup root.
+TEST_F(CheckRunTest, AUsersTopLevelDesktopIniIsBackedUpAndNeverWrittenTo) {
+  const std::string bytes = "[.ShellClassInfo]\r\nLocalizedResourceName=mine\r\n";
+  WriteFileBytes(src + "Desktop.ini", bytes);
+  ASSERT_TRUE(SetFileAttributesA((src + "Desktop.ini").c_str(), FILE_ATTRIBUTE_ARCHIVE));
+  for (int pass = 1; pass <= 2; ++pass) {
+    Check();
+    for (const std::string& copy : {src + "Desktop.ini", bak + "desktop.ini"}) {
+      EXPECT_EQ(ReadFileBytes(copy), bytes) << pass << " " << copy;
+      EXPECT_EQ(GetFileAttributesA(copy.c_str()), DWORD(FILE_ATTRIBUTE_ARCHIVE)) << pass << " " << copy;
+    }
+    EXPECT_TRUE(SameFile(src + "Desktop.ini", bak + "desktop.ini"));
+    EXPECT_TRUE(reports.Lines().empty());
+  }
+  EXPECT_EQ(ReadFileBytes(bak + "desktop.ini.old").size(), kavrel::kBackupRootMarkerSize);  // the first marker
+}
+
+// "\x81\x5C" is one character; Wine's own path creation ends a level at its
+// second byte, making a stray directory of that name or failing on a file there.
+TEST_F(CheckRunTest, ABackupRootWhoseNameHoldsATrailBackslashIsMadeWhole) {
+  WriteFileBytes(src + "a.txt", "a");
+  const std::string kStray = "a file where a stray level would go";
+  WriteFileBytes(scratch / "D\x81\x5C", kStray);
+  for (const char* name : {"A\x81\x5C" "B\\C\\", "D\x81\x5C" "E\\"}) {
+    bak = scratch / name;
+    window.backupDir = bak;
+    Check();
+    EXPECT_EQ(kavrel::Counters().linked, 1) << name;
+    EXPECT_EQ(ReadFileBytes(bak + "a.txt"), "a") << name;
+    EXPECT_EQ(ReadFileBytes(bak + "desktop.ini").size(), kavrel::kBackupRootMarkerSize);
+  }
+  EXPECT_EQ(GetFileAttributesA((scratch / "A\x81\x5C").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadFileBytes(scratch / "D\x81\x5C"), kStray);
+  EXPECT_TRUE(reports.Lines().empty());
 }
 
 TEST_F(CheckRunTest, ProgressIsShownOnceASecondUntilTheLastWorkerEnds) {

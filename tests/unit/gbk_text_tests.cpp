@@ -68,4 +68,16 @@ TEST(GbkText, FindIsCaseBlindForAsciiOnlyAndSkipsTrailBytes) {
   EXPECT_EQ(gbk::Find("abc", "", 1), 1u);
 }
 
+TEST(GbkText, TheEuroByteIsASingleByteCharacter) {
+  const std::string euro = "\x80";
+  EXPECT_TRUE(gbk::EndsWithBackslash("D:\\" + euro + "\\"));
+  EXPECT_EQ(gbk::WithTrailingBackslash("D:\\" + euro), "D:\\" + euro + "\\");
+  EXPECT_EQ(gbk::Split(euro + "|1|" + euro + "|", "|"), (Fields{euro, "1", euro}));
+  EXPECT_EQ(gbk::Find(euro + "$", "$"), 1u);
+  EXPECT_EQ(gbk::Find(euro + "%", "%"), 1u);
+  EXPECT_EQ(gbk::ToLowerAscii(euro + "AB"), euro + "ab");
+  // 0x81 still leads: its '|' is no separator.
+  EXPECT_EQ(gbk::Split("\x81|" + euro + "|x", "|"), (Fields{"\x81|" + euro, "x"}));
+}
+
 }  // namespace

@@ -105,6 +105,71 @@ TEST_F(LinkTest, AReplacedSourceMovesTheOldEntryToTheNextFreeOldName) {
   EXPECT_FALSE(Exists(bak + "x.txt.old3"));
 }
 
+// The old file keeps a second name, so its entry still has two links.
+TEST_F(LinkTest, ARotatedLogsEntryIsMovedAsideAndTheNewFileLinked) {
+  WriteFileBytes(src + "app.log", "day 1");
+  Work({"app.log"});
+  ASSERT_TRUE(MoveFileA((src + "app.log").c_str(), (src + "app.log.1").c_str()));
+  WriteFileBytes(src + "app.log", "day 2");
+  ASSERT_EQ(IdentityOf(bak + "app.log").links, 2u);
+  Work({"app.log"});
+  EXPECT_EQ(kavrel::Counters().linked, 2);
+  EXPECT_EQ(IdentityOf(bak + "app.log.old"), IdentityOf(src + "app.log.1"));
+  EXPECT_EQ(IdentityOf(bak + "app.log"), IdentityOf(src + "app.log"));
+  EXPECT_EQ(ReadFileBytes(bak + "app.log.old"), "day 1");
+}
+
+BY_HANDLE_FILE_INFORMATION RecordOf(const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  HANDLE file = CreateFileA(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  return info;
+}
+
+// The fields besides the file index in which two files' records differ.
+std::vector<std::string> Differences(const std::string& a, const std::string& b) {
+  const BY_HANDLE_FILE_INFORMATION x = RecordOf(a), y = RecordOf(b);
+  auto same = [](const FILETIME& p, const FILETIME& q) { return CompareFileTime(&p, &q) == 0; };
+  std::vector<std::string> fields;
+  if (x.nNumberOfLinks != y.nNumberOfLinks) fields.push_back("links");
+  if (x.nFileSizeLow != y.nFileSizeLow || x.nFileSizeHigh != y.nFileSizeHigh) fields.push_back("size");
+  if (x.dwFileAttributes != y.dwFileAttributes) fields.push_back("attributes");
+  if (!same(x.ftCreationTime, y.ftCreationTime)) fields.push_back("created");
+  if (!same(x.ftLastAccessTime, y.ftLastAccessTime)) fields.push_back("accessed");
+  if (!same(x.ftLastWriteTime, y.ftLastWriteTime)) fields.push_back("written");
+  return fields;
+}
+
+// The entry's file lives on under another name of the source folder; the new
+// source has a second name as well and matches the entry but for one field.
+TEST_F(LinkTest, AnEntryOfAnotherFileWithTwoLinksIsReplacedWhenOneFieldDiffers) {
+  for (const std::string field : {"size", "attributes", "accessed"}) {
+    const std::string name = field + ".txt", source = src + name;
+    WriteFileBytes(source, "12345678");
+    Work({name});
+    ASSERT_TRUE(MoveFileA(source.c_str(), (source + ".prev").c_str()));
+    WriteFileBytes(source, field == "size" ? "123456789" : "abcdefgh");
+    ASSERT_TRUE(CreateHardLinkA((src + "second." + name).c_str(), source.c_str(), nullptr));
+    const BY_HANDLE_FILE_INFORMATION entry = RecordOf(bak + name);
+    const DWORD flip = field == "attributes" ? FILE_ATTRIBUTE_READONLY : 0;
+    ASSERT_TRUE(SetFileAttributesA(source.c_str(), entry.dwFileAttributes ^ flip));
+    ULARGE_INTEGER ticks = {{entry.ftLastAccessTime.dwLowDateTime, entry.ftLastAccessTime.dwHighDateTime}};
+    if (field == "accessed") ticks.QuadPart += 10000000;  // a second later
+    const FILETIME accessed = {ticks.LowPart, ticks.HighPart};
+    HANDLE file = CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(SetFileTime(file, &entry.ftCreationTime, &accessed, &entry.ftLastWriteTime));
+    CloseHandle(file);
+    ASSERT_EQ(Differences(bak + name, source), std::vector<std::string>{field});
+
+    Work({name});
+    EXPECT_EQ(IdentityOf(bak + name), IdentityOf(source)) << field;
+    EXPECT_EQ(IdentityOf(bak + name + ".old"), IdentityOf(source + ".prev")) << field;
+  }
+  EXPECT_EQ(kavrel::Counters().linked, 6);
+  EXPECT_TRUE(reports.Lines().empty());
+}
+
 TEST_F(LinkTest, AnEntryWithASingleLinkIsReplacedEvenWhenItLooksTheSame) {
   WriteFileBytes(src + "x.txt", "same");
   ASSERT_TRUE(CopyFileA((src + "x.txt").c_str(), (bak + "x.txt").c_str(), FALSE));

@@ -115,6 +115,18 @@ TEST(PathRules, DirectoryTitleAndBackslashRespectDoubleByteCharacters) {
   EXPECT_EQ(gbk::WithTrailingBackslash(""), "\\");
 }
 
+// 0x80 ("€" in code page 936) is a character of its own, so the byte after
+// it is never taken as its second half.
+TEST(PathRules, TheEuroByteStandsAloneBeforeSeparatorsAndReservedCharacters) {
+  const std::string euroDir = "D:\\\x80\\";
+  EXPECT_EQ(GetDirectoryTitle(euroDir), "\x80");
+  EXPECT_EQ(GeneratedBackupDir(euroDir, kSuffix), "D:\\\x80_backupx\\");
+  EXPECT_EQ(FinalBackupDir("D:\\bk\\", euroDir, kSuffix), "D:\\bk\\\x80_backupx\\");
+  EXPECT_EQ(FindSubstring("D:\\\x80$\\", "$", 1), 5);
+  EXPECT_EQ(MonitorDirRefusal("D:\\\x80%\\", "NTFS", kSuffix), "当前目录(D:\\\x80%\\)含有特殊字符%，请重新选择。");
+  EXPECT_EQ(BackupDirRefusal("D:\\\x80$\\", true, kSuffix), "当前目录(D:\\\x80$\\)含有特殊字符$，请重新选择。");
+}
+
 TEST(FolderDialog, TrimsHalfAndFullWidthBlanks) {
   EXPECT_EQ(TrimBlanks(std::string(512, ' ')), "");
   EXPECT_EQ(TrimBlanks("  D:\\a  "), "D:\\a");

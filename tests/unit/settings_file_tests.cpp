@@ -101,12 +101,49 @@ TEST(SettingsFile, AFileThatCannotBeReplacedKeepsItsOldContent) {
     EXPECT_FALSE(file.Write("new,new,"));
   }
   EXPECT_EQ(ReadFileBytes(file.Path()), "old,");
-  EXPECT_EQ(GetFileAttributesA(file.TemporaryPath().c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadFileBytes(file.TemporaryPath()), "new,new,");  // the settings are not lost
   // A directory in CF.ini's place is not replaced either.
   SettingsFile blocked(dir / "blocked.ini");
   ASSERT_TRUE(CreateDirectoryA(blocked.Path().c_str(), nullptr));
   EXPECT_FALSE(blocked.Write("new,"));
   EXPECT_NE(GetFileAttributesA(blocked.Path().c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+DWORD FileIndexOf(const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  HANDLE file = CreateFileA(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  return info.nFileIndexLow;
+}
+
+// Another program holds CF.ini open without delete sharing, so it cannot be
+// replaced; the same file is written in place instead, whole and no longer.
+TEST(SettingsFile, ACFIniHeldByAnotherProgramIsWrittenInPlaceAndKeepsItsAttributes) {
+  ScratchDir dir;
+  SettingsFile file(dir / "CF.ini");
+  WriteFileBytes(file.Path(), std::string(3000, 'Z'));
+  const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesA(file.Path().c_str(), attributes));
+  const DWORD index = FileIndexOf(file.Path());
+  {
+    testing_support::ChildProcess holder;
+    const std::string probe = testing_support::TestProgramDirectory() + "file_probe.exe";
+    ASSERT_TRUE(holder.Start(probe, "hold \"" + file.Path() + "\""));
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return holder.Output().compare(0, 4, "held") == 0; }, 30000));
+    ASSERT_TRUE(file.Write("7F,AC,"));
+    EXPECT_EQ(FileIndexOf(file.Path()), index);
+    holder.Kill();
+  }
+  EXPECT_EQ(ReadFileBytes(file.Path()), "7F,AC,");
+  EXPECT_EQ(GetFileAttributesA(file.Path().c_str()), attributes);
+  EXPECT_EQ(GetFileAttributesA(file.TemporaryPath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // Replaced by the staged file when free, with the same attributes.
+  ASSERT_TRUE(file.Write("01,"));
+  EXPECT_NE(FileIndexOf(file.Path()), index);
+  EXPECT_EQ(ReadFileBytes(file.Path()), "01,");
+  EXPECT_EQ(GetFileAttributesA(file.Path().c_str()), attributes);
 }
 
 }  // namespace

@@ -90,6 +90,19 @@ TEST(DirectoryTests, EnsureDirectoryPathCreatesEveryMissingLevel) {
   EXPECT_FALSE(EnsureDirectoryPath(dir / "file\\below"));
 }
 
+// 0x80 is a character of its own: the backslash after it ends the folder.
+TEST(OwnExecutableDirectory, EndsAtTheBackslashAfterAEuroByte) {
+  ScratchDir dir;
+  const std::string folder = dir / "ab\x80\\";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(testing_support::CopyFileTo(testing_support::TestProgramDirectory() + "file_probe.exe",
+                                          folder + "file_probe.exe"));
+  testing_support::ChildProcess probe;
+  ASSERT_TRUE(probe.Start(folder + "file_probe.exe", "directory"));
+  ASSERT_EQ(probe.WaitForExit(30000), 0);
+  EXPECT_EQ(probe.Output(), folder);
+}
+
 TEST(DirectorySize, SumsEveryFileBelowAFolder) {
   ScratchDir dir;
   WriteFileBytes(dir / "a.bin", std::string(1000, 'a'));
