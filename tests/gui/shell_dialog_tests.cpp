@@ -351,8 +351,12 @@ TEST_F(ShellDialogTest, OpenSearchWindowOpensAFolderWindow) {
     return opened != nullptr;
   }, 20000));
   if (!opened) return;
+  // Wine's folder window leaves its process running once closed: that ends too.
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, WindowProcess(opened));
   PostMessageA(opened, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(opened); }, 10000));
+  if (WaitForSingleObject(process, 3000) == WAIT_TIMEOUT) TerminateProcess(process, 0);
+  CloseHandle(process);
 }
 
 // --- open and save ---
