@@ -16,7 +16,4 @@ std::string BrowseFolderFrom(const std::string& start, const std::string& title 
                              bool includeFiles = false, bool editBox = true, bool newDialogStyle = true);
 int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM data);
 
-// Leading and trailing blanks removed; a blank is 0x20 or the full-width space.
-std::string TrimBlanks(const std::string& text);
-
 }  // namespace kavrel

@@ -17,6 +17,32 @@ const ShellDialogHelperOperations kOperations = {
     [](ShellDialogHelper& self, const std::string& text, int32_t style, const std::string& caption, HWND owner,
        int32_t timeoutMs) { return self.MessageBoxWithTimeout(text, style, caption, owner, timeoutMs); },
     [](ShellDialogHelper& self, const FileDialogOptions& options) { self.SetFileDialogOptions(options); },
+    [](ShellDialogHelper& self, const std::string& title, bool includeFiles, const std::string& startFolder,
+       bool editBox, bool newDialogStyle) {
+      return self.PickFolder(title, includeFiles, startFolder, editBox, newDialogStyle);
+    },
+    [](ShellDialogHelper& self) { self.ShowShutdownDialog(); },
+    [](ShellDialogHelper& self) { self.ShowRestartDialog(); },
+    [](ShellDialogHelper& self, const std::string& file) { self.ShowOpenWithDialog(file); },
+    [](ShellDialogHelper& self) { self.OpenControlPanel(); },
+    [](ShellDialogHelper& self, HWND owner, const std::string& application, const std::string& otherText) {
+      self.ShowShellAbout(owner, application, otherText);
+    },
+    [](ShellDialogHelper& self, const std::string& file, HWND owner) { self.ShowFileProperties(file, owner); },
+    [](ShellDialogHelper& self, HWND owner, const std::vector<COLORREF>& customColours) {
+      return self.PickColor(owner, customColours);
+    },
+    [](ShellDialogHelper& self, HWND owner, std::string& folder) { self.OrganizeFavorites(owner, folder); },
+    [](ShellDialogHelper& self, HWND owner, const std::string& title, const std::string& address) {
+      return self.AddToFavorites(owner, title, address);
+    },
+    [](ShellDialogHelper& self, const std::string& folder) { self.OpenSearchWindow(folder); },
+    [](ShellDialogHelper& self, HWND owner, const std::string& title, const std::string& filter,
+       const std::string& initialDirectory, int32_t style) {
+      return self.PickOpenFiles(owner, title, filter, initialDirectory, style);
+    },
+    [](ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName, const std::string& title,
+       int32_t hookRequest) { return self.PickFileToOpenOrSave(owner, kind, fileName, title, hookRequest); },
     [](ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName, const std::string& title,
        int32_t mode) { return self.PickPictureFile(owner, kind, fileName, title, mode); },
     [](ShellDialogHelper& self, const std::string& text, const std::string& caption, int32_t style, HWND owner,
@@ -63,21 +89,21 @@ void ReleaseShellDialogHelper(ShellDialogHelper*& helper) {
   helper = nullptr;
 }
 
-ByteArray PlatformFilter(const std::string& filter) {
+ByteArray PlatformFilter(const std::string& filter, bool keepBlanks) {
   ByteArray out;
   for (size_t i = 0; i < filter.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(filter[i]);
     if (gbk::IsLeadByte(c) && i + 1 < filter.size()) {
       // Whole characters: a trail byte may be '|' and must stay as it is.
       const unsigned char trail = static_cast<unsigned char>(filter[i + 1]);
-      if (!(c == 0xA1 && trail == 0xA1)) {  // the full-width blank
+      if (keepBlanks || !(c == 0xA1 && trail == 0xA1)) {  // the full-width blank
         out.push_back(c);
         out.push_back(trail);
       }
       ++i;
       continue;
     }
-    if (c == ' ') continue;
+    if (c == ' ' && !keepBlanks) continue;
     out.push_back(c == '|' ? 0 : c);
   }
   out.push_back(0);

@@ -69,19 +69,39 @@ using ButtonCaptions = std::array<std::string, 7>;  // OK, Cancel, Abort, Retry,
 
 class ShellDialogHelper;
 
-// The class's table of operations, in table order.
+// The class's table of operations, in table order. A slot whose operation
+// this build lacks is null.
 struct ShellDialogHelperOperations {
   void (*destroy)(ShellDialogHelper& self);
   ShellDialogHelper* (*copy)(const ShellDialogHelper& self);
   int32_t (*messageBoxWithTimeout)(ShellDialogHelper& self, const std::string& text, int32_t style,
                                    const std::string& caption, HWND owner, int32_t timeoutMs);
   void (*setFileDialogOptions)(ShellDialogHelper& self, const FileDialogOptions& options);
+  std::string (*pickFolder)(ShellDialogHelper& self, const std::string& title, bool includeFiles,
+                            const std::string& startFolder, bool editBox, bool newDialogStyle);
+  void (*showShutdownDialog)(ShellDialogHelper& self);
+  void (*showRestartDialog)(ShellDialogHelper& self);
+  void (*showOpenWithDialog)(ShellDialogHelper& self, const std::string& file);
+  void (*openControlPanel)(ShellDialogHelper& self);
+  void (*showShellAbout)(ShellDialogHelper& self, HWND owner, const std::string& application,
+                         const std::string& otherText);
+  void (*showFileProperties)(ShellDialogHelper& self, const std::string& file, HWND owner);
+  int32_t (*pickColor)(ShellDialogHelper& self, HWND owner, const std::vector<COLORREF>& customColours);
+  void (*organizeFavorites)(ShellDialogHelper& self, HWND owner, std::string& folder);
+  bool (*addToFavorites)(ShellDialogHelper& self, HWND owner, const std::string& title, const std::string& address);
+  void (*openSearchWindow)(ShellDialogHelper& self, const std::string& folder);
+  std::string (*pickOpenFiles)(ShellDialogHelper& self, HWND owner, const std::string& title,
+                               const std::string& filter, const std::string& initialDirectory, int32_t style);
+  bool (*pickFileToOpenOrSave)(ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName,
+                               const std::string& title, int32_t hookRequest);
   bool (*pickPictureFile)(ShellDialogHelper& self, HWND owner, int32_t kind, std::string& fileName,
                           const std::string& title, int32_t mode);
   int32_t (*messageBoxWithButtons)(ShellDialogHelper& self, const std::string& text, const std::string& caption,
                                    int32_t style, HWND owner, int32_t extraValue, POINT position,
                                    int32_t timeoutMs, const ButtonCaptions& captions);
 };
+
+constexpr char kDefaultFolderPickerTitle[] = "请选择一个文件夹";
 
 // The object record: its operation table first, then its fields in order.
 // Both message boxes return the platform's button result minus 1
@@ -91,6 +111,29 @@ class ShellDialogHelper {
   int32_t MessageBoxWithTimeout(const std::string& text, int32_t style = 0, const std::string& caption = "",
                                 HWND owner = nullptr, int32_t timeoutMs = 0);
   void SetFileDialogOptions(const FileDialogOptions& options);
+
+  // The shell's own dialogs. PickFolder gives "" on cancel, PickColor -1.
+  std::string PickFolder(const std::string& title = kDefaultFolderPickerTitle, bool includeFiles = false,
+                         const std::string& startFolder = "", bool editBox = false, bool newDialogStyle = true);
+  void ShowShutdownDialog();
+  void ShowRestartDialog();
+  void ShowOpenWithDialog(const std::string& file);
+  void OpenControlPanel();
+  void ShowShellAbout(HWND owner, const std::string& application, const std::string& otherText);
+  void ShowFileProperties(const std::string& file, HWND owner);
+  int32_t PickColor(HWND owner, const std::vector<COLORREF>& customColours);
+  // An empty folder is the user's Favorites folder, handed back to the caller.
+  void OrganizeFavorites(HWND owner, std::string& folder);
+  void OrganizeFavorites(HWND owner);
+  bool AddToFavorites(HWND owner, const std::string& title, const std::string& address);
+  void OpenSearchWindow(const std::string& folder);
+
+  // The open and save dialogs: the chosen paths as one text, joined by ";".
+  std::string PickOpenFiles(HWND owner = nullptr, const std::string& title = "", const std::string& filter = "",
+                            const std::string& initialDirectory = "", int32_t style = 0);
+  bool PickFileToOpenOrSave(HWND owner, int32_t kind, std::string& fileName, const std::string& title = "",
+                            int32_t hookRequest = 0);
+
   // The open (kind 0) or save (kind 1) dialog; an open dialog with mode 1
   // (picture) or 2 (text) carries the preview window. True when confirmed;
   // fileName is then the selection.
@@ -134,9 +177,9 @@ void ReleaseShellDialogHelper(ShellDialogHelper*& helper);
 // The program's one object, set by the program's global set-up.
 extern ShellDialogHelper* ProgramDialogHelper;
 
-// The filter in the platform's form: blanks (ASCII and full-width) removed,
-// each "|" a NUL, then two NULs.
-ByteArray PlatformFilter(const std::string& filter);
+// The filter in the platform's form: each "|" a NUL, then two NULs; blanks
+// (ASCII and full-width) removed unless kept.
+ByteArray PlatformFilter(const std::string& filter, bool keepBlanks = false);
 
 // Moves a window; an omitted value keeps the window's own.
 void PlaceWindow(HWND window, std::optional<int32_t> left = std::nullopt, std::optional<int32_t> top = std::nullopt,

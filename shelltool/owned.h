@@ -4,6 +4,7 @@
 // the 32-bit build.
 #pragma once
 #include <windows.h>
+#include <shtypes.h>
 
 #include <memory>
 #include <utility>
@@ -117,5 +118,7 @@ template <typename T, auto Free>
 using OwnedPtr = std::unique_ptr<T, FreeWith<Free>>;
 
 inline void ReleaseInterface(IUnknown* p) { p->Release(); }
+using OwnedItemList = OwnedPtr<ITEMIDLIST, CoTaskMemFree>;
+using OwnedRegistryKey = OwnedPtr<HKEY__, RegCloseKey>;
 
 }  // namespace shell

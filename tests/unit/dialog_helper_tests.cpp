@@ -8,6 +8,8 @@
 
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
+#include "shelltool/file_dialogs.h"
+#include "shelltool/shell_dialogs.h"
 
 namespace {
 
@@ -154,12 +156,75 @@ TEST_F(DialogHelperTest, TheTableCarriesTheOperationsInOrder) {
   options.filterIndex = 4;
   table.setFileDialogOptions(*helper_, options);
   EXPECT_EQ(record().nFilterIndex, 5u);
-  // The table's slots follow in declaration order: destroy, copy, then the class's own.
+  // Nineteen slots in the class's order.
+  static_assert(sizeof(ShellDialogHelperOperations) == 19 * sizeof(void*));
   const void* const* slots = reinterpret_cast<const void* const*>(&table);
-  EXPECT_EQ(slots[0], reinterpret_cast<const void*>(table.destroy));
-  EXPECT_EQ(slots[1], reinterpret_cast<const void*>(table.copy));
-  EXPECT_EQ(slots[2], reinterpret_cast<const void*>(table.messageBoxWithTimeout));
   EXPECT_EQ(slots[3], reinterpret_cast<const void*>(table.setFileDialogOptions));
+  EXPECT_EQ(slots[4], reinterpret_cast<const void*>(table.pickFolder));
+  EXPECT_EQ(slots[14], reinterpret_cast<const void*>(table.openSearchWindow));
+  EXPECT_EQ(slots[16], reinterpret_cast<const void*>(table.pickFileToOpenOrSave));
+  EXPECT_EQ(slots[17], reinterpret_cast<const void*>(table.pickPictureFile));
+  EXPECT_EQ(slots[18], reinterpret_cast<const void*>(table.messageBoxWithButtons));
+  for (int i = 0; i < 19; ++i) EXPECT_TRUE(slots[i] != nullptr) << i;
+}
+
+TEST(FileDialogs, StylesKindsAndTheHookFlag) {
+  EXPECT_EQ(OpenFilesStyleFlags(0), 0x80200u);
+  EXPECT_EQ(OpenFilesStyleFlags(4), 0x80211u);
+  EXPECT_EQ(OpenFilesStyleFlags(11), 0x80234u);
+  EXPECT_EQ(OpenFilesStyleFlags(12), 0x80200u);
+  EXPECT_EQ(OpenFilesStyleFlags(-1), 0x80200u);
+  ShellDialogHelper* helper = AllocateShellDialogHelper();
+  ConstructShellDialogHelper(*helper);
+  EXPECT_EQ(FileDialogFlags(*helper, 0, true), 0x883826u);
+  EXPECT_EQ(FileDialogFlags(*helper, 1, true), 0x880802u);
+  ReleaseShellDialogHelper(helper);
+  // A hook flag without a hook procedure does not reach the platform.
+  FileDialogRecord record;
+  record.Flags = OpenFilesStyleFlags(9);
+  EXPECT_EQ(PlatformFileDialog(record).Flags, 0x80210u);
+  record.lpfnHook = 0x1234;
+  EXPECT_EQ(PlatformFileDialog(record).Flags, 0x80230u);
+  // Never more room than the buffer has.
+  record.lpstrFile.Set(ByteArray(10, 0));
+  record.nMaxFile = 2049;
+  EXPECT_EQ(PlatformFileDialog(record).nMaxFile, 10u);
+}
+
+TEST(FileDialogs, TheInitialBufferAndTheSelectionText) {
+  const std::string trailPipe = "\x81\x7C", trailBackslash = "\x81\x5C";
+  ByteArray buffer = InitialFileBuffer("a.txt;b.txt", nullptr, false);
+  EXPECT_EQ(buffer.size(), 257u);
+  EXPECT_EQ(SelectionText(buffer, false), "a.txt");
+  EXPECT_EQ(InitialFileBuffer("", nullptr, true), ByteArray(2049, 0));
+  const ByteArray earlier = {'C', ':', '\\', 'x', 0, 0, 0};
+  EXPECT_EQ(InitialFileBuffer("", &earlier, false).size(), 257u);
+  EXPECT_EQ(InitialFileBuffer(std::string(300, 'n'), nullptr, false).back(), 0);  // a long name still ends
+  auto bytes = [](const std::string& s) { return ByteArray(s.begin(), s.end()); };
+  const std::string z(1, '\0');
+  EXPECT_EQ(SelectionText(bytes("C:\\pics" + z + "a.png" + z + "b" + trailBackslash + ".jpg" + z + z), true),
+            "C:\\pics\\a.png;C:\\pics\\b" + trailBackslash + ".jpg");
+  EXPECT_EQ(SelectionText(bytes("C:\\" + z + "a.png" + z + "b.png" + z + z), true), "C:\\a.png;C:\\b.png");
+  EXPECT_EQ(SelectionText(bytes("C:\\" + trailBackslash + z + z), true), "C:\\" + trailBackslash);
+  EXPECT_EQ(SelectionText(bytes("C:\\d" + z + "a" + z), false), "C:\\d");
+  // The open-files filter keeps its blanks and whole double-byte characters.
+  EXPECT_EQ(PlatformFilter("文本 文件|*.txt|" + trailPipe, true),
+            bytes("文本 文件" + z + "*.txt" + z + trailPipe + z + z));
+  EXPECT_EQ(PlatformFilter("", true), ByteArray(2, 0));
+}
+
+TEST(ShellDialogs, CommandLinesLibrariesAndCustomColours) {
+  EXPECT_EQ(OpenWithCommandLine("C:\\a b.txt"), "rundll32.exe shell32.dll , OpenAs_RunDLL C:\\a b.txt");
+  EXPECT_STREQ(FavoritesLibraryFor("8.0.6001"), "ieframe.dll");
+  EXPECT_STREQ(FavoritesLibraryFor("9.11"), "shdocvw.dll");
+  EXPECT_STREQ(FavoritesLibraryFor(""), "shdocvw.dll");
+  const std::vector<COLORREF> two = {RGB(1, 2, 3), RGB(4, 5, 6)};
+  std::vector<COLORREF> sixteen = SixteenCustomColours(two);
+  ASSERT_EQ(sixteen.size(), 16u);
+  EXPECT_EQ(sixteen[1], RGB(4, 5, 6));
+  EXPECT_EQ(sixteen[2], RGB(255, 255, 255));
+  EXPECT_EQ(sixteen[15], RGB(255, 255, 255));
+  EXPECT_EQ(SixteenCustomColours(std::vector<COLORREF>(20, 7)), std::vector<COLORREF>(16, 7));
 }
 
 TEST_F(DialogHelperTest, TheModuleInitialiserSetsTheDefaultFilterAndStartsGdiplus) {

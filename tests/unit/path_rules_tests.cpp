@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "backup/folder_dialog.h"
 #include "backup/gbk_text.h"
 #include "backup/path_rules.h"
+#include "shelltool/folder_dialog.h"
 
 namespace {
 
 using namespace kavrel;
+using shell::TrimBlanks;
 
 const std::string kSuffix = "_backupx\\";
 // "獈" is 0xAB 0x41: its second byte is the letter A.
