@@ -1,5 +1,6 @@
 #include <windows.h>
 
 #include "apps/kavrel/program_start.h"
+#include "backup/startup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return kavrel::ProgramStart(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { kavrel::ExitProgram(kavrel::ProgramStart()); }

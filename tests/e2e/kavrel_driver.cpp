@@ -1,6 +1,6 @@
 #include "e2e/kavrel_driver.h"
 
-#include "apps/kavrel/main_window.h"  // control ids only
+#include "apps/kavrel/main_window.h"  // control ids and window class only
 #include "support/settings_fixture.h"
 
 namespace kavrel_testing {
@@ -30,7 +30,7 @@ std::string KavrelDriver::ReadSettingsPlainText() const {
 bool KavrelDriver::Start(const UserSettings& settings) {
   WriteSettings(settings);
   if (!process_.Start(exe_, "", folder_)) return false;
-  window_ = FindProcessWindow(process_.Id(), "KavrelMainWindow", 30000);
+  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, 30000);
   return window_ != nullptr;
 }
 
