@@ -12,5 +12,6 @@ add_dependencies(runtime_error_tests runtime_error_probe)
 # Kavrel's real start routine with its guard, faulting on request.
 add_executable(crash_guard_probe support/crash_guard_probe.cpp)
 target_link_libraries(crash_guard_probe PRIVATE kavrel_program)
-kavrel_process_test(crash_guard_tests SOURCES e2e/crash_guard_tests.cpp LOCK kavrel)
+kavrel_process_test(crash_guard_tests SOURCES e2e/crash_guard_tests.cpp e2e/kavrel_driver.cpp LOCK kavrel)
 add_dependencies(crash_guard_tests crash_guard_probe)
+kavrel_unit_test(guard_installation_tests SOURCES unit/guard_installation_tests.cpp LIBS crashguard)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "apps/kavrel/main_window.h"
+#include "e2e/kavrel_driver.h"
 #include "gui/modal_watch.h"
 #include "support/test_support.h"
 
@@ -147,6 +148,49 @@ TEST(CrashGuard, TheEndOfTheMessageLoopReturnsThroughTheUnlinkStub) {
   Probe probe("quit");
   EXPECT_EQ(probe.Exit(), 0);
   EXPECT_EQ(probe.Output(), "returned 0 head restored|");
+}
+
+DWORD LinkCount(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return read ? info.nNumberOfLinks : 0;
+}
+
+TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUpItsFiles) {
+  testing_support::ScratchDir root;
+  const std::string src = root / "src\\", backup = root / "src_backupx\\";
+  CreateDirectoryA(src.c_str(), nullptr);
+  constexpr int kFiles = 300;
+  for (int i = 0; i < kFiles; ++i) testing_support::WriteFileBytes(src + "f" + std::to_string(i) + ".txt", "x");
+  testing_support::WriteFileBytes(src + "fault_here.txt", "x");
+  kavrel_testing::UserSettings settings;
+  settings.projects.push_back({src, backup, true});
+  kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
+  ASSERT_TRUE(kavrel.Start(settings));
+  Sleep(1000);  // the probe hooks the link call once the guard is on
+  kavrel.ClickStart();
+  HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, 60000);
+  ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.WaitForExit(0) << kavrel.Process().Output();
+  EXPECT_TRUE(Has(kavrel_testing::BoxMessage(box), "尝试的操作：写入"));
+  kavrel_testing::PressButton(box, IDOK);
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return kavrel.Status() == " 监控停止"; }, 120000)) << kavrel.Progress();
+  int missed = 0;
+  for (int i = 0; i < kFiles; ++i) missed += LinkCount(src + "f" + std::to_string(i) + ".txt") != 2;
+  missed += LinkCount(src + "fault_here.txt") != 2;
+  EXPECT_GT(missed, 0);
+  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(kFiles + 1 - missed) + "个增量文件并已备份");
+
+  kavrel.ClickStart();
+  ASSERT_TRUE(testing_support::WaitUntil([&] {
+    return kavrel.Progress() == " 本次检查共发现" + std::to_string(missed) + "个增量文件并已备份";
+  }, 120000)) << kavrel.Progress();
+  for (int i = 0; i < kFiles; ++i) EXPECT_EQ(LinkCount(src + "f" + std::to_string(i) + ".txt"), 2u) << i;
+  EXPECT_EQ(LinkCount(src + "fault_here.txt"), 2u);
+  kavrel.Close();
+  EXPECT_EQ(kavrel.WaitForExit(20000), 0);
+  EXPECT_EQ(kavrel.Process().Output(), "");
 }
 
 }  // namespace

@@ -15,8 +15,9 @@ std::string SettingsPlainText(const UserSettings& s) {
   return text;
 }
 
-KavrelDriver::KavrelDriver(const std::string& folder) : folder_(folder), exe_(folder + "Kavrel.exe") {
-  CopyFileTo(ProgramsDirectory() + "Kavrel.exe", exe_);
+KavrelDriver::KavrelDriver(const std::string& folder, const std::string& program)
+    : folder_(folder), exe_(folder + "Kavrel.exe") {
+  CopyFileTo(program.empty() ? ProgramsDirectory() + "Kavrel.exe" : program, exe_);
 }
 
 void KavrelDriver::WriteSettings(const UserSettings& settings) {

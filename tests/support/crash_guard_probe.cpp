@@ -13,6 +13,7 @@
 #include "apps/kavrel/main_window.h"
 #include "apps/kavrel/program_start.h"
 #include "backup/startup.h"
+#include "crashguard/api_hook.h"
 #include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"
 #include "crashguard/guard_options.h"
@@ -120,8 +121,26 @@ void StartThreads() {
   CloseHandle(self);
 }
 
+crashguard::ApiHook* g_linkHook = nullptr;
+
+// The worker that links the file named fault_here faults, once.
+BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECURITY_ATTRIBUTES* security) {
+  static LONG faulted = 0;
+  if (std::strstr(name, "fault_here") && InterlockedExchange(&faulted, 1) == 0) Fault("write");
+  return g_linkHook->CallOriginal(reinterpret_cast<int32_t>(name), reinterpret_cast<int32_t>(existing),
+                                  reinterpret_cast<int32_t>(security));
+}
+
 void RunMode() {
   const std::string& m = g_mode;
+  if (m == "check") {  // the test drives the window; nothing closes it here
+    g_linkHook = crashguard::AllocateApiHook();
+    g_linkHook->ConstructApiHook();
+    if (!g_linkHook->HookByNameDefault("kernel32", "CreateHardLinkA",
+                                       reinterpret_cast<crashguard::CodeAddress>(&FaultingCreateHardLink)))
+      Print("not hooked");
+    return;
+  }
   if (m == "threads") FaultOnThreads();
   else if (m == "starts") StartThreads();
   else if (m == "process") {
@@ -164,7 +183,7 @@ LRESULT CALLBACK TriggerProcedure(HWND window, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 int main(int argc, char** argv) {
-  g_mode = argc > 1 ? argv[1] : "quit";
+  g_mode = argc > 1 ? argv[1] : "check";  // started as Kavrel.exe by the test's driver
   // Wine swallows faults in hooks and in messages sent during window
   // creation; a posted timer message reaches the window procedure through
   // the message loop alone.
