@@ -60,9 +60,16 @@ void WriteBackupRootMarker(const std::string& backupDir) {
   if (existing.Valid() && IsOwnMarker(existing.Get())) SetFileAttributesA(path.c_str(), kMarkerAttributes);
 }
 
+// A worker that the crash guard ended after a fault never lowers its flag:
+// once its thread has ended it counts as not running, and its chunk's files
+// are taken up by the next pass.
 bool AnyWorkerRunning() {
   double sum = 0;
-  for (int i = 0; i < kWorkerSlotCount; ++i) sum += Slot(i).running;
+  for (int i = 0; i < kWorkerSlotCount; ++i) {
+    WorkerSlot& slot = Slot(i);
+    if (slot.running && slot.thread && WaitForSingleObject(slot.thread, 0) == WAIT_OBJECT_0) slot.running = 0;
+    sum += slot.running;
+  }
   return sum > 1e-7;
 }
 

@@ -1,6 +1,7 @@
 #include "backup/program_globals.h"
 
 #include "backup/check_state.h"
+#include "crashguard/thread_guard.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
 
@@ -40,6 +41,7 @@ void AllocateProgramGlobals() {
   shell::ConstructShellDialogHelper(*shell::ProgramDialogHelper);
   ProgramApiHook = crashguard::AllocateApiHook();
   ProgramApiHook->ConstructApiHook();
+  crashguard::UseApiHookForThreadCreation(ProgramApiHook);
 }
 
 void ReleaseProgramGlobals() {

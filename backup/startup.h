@@ -5,13 +5,6 @@
 
 namespace kavrel {
 
-// The whole program: returns when the message loop has ended.
-int ProgramStart();
-
-// The process start up to the window: OLE, current directory, globals, exit
-// routine and module initialisers.
-void PrepareProgram();
-
 void OnMainWindowCreated();
 void FillMenuItemTable();
 void OnThreadSliderChanged();

@@ -1,10 +1,11 @@
 #include <windows.h>
 
 #include "apps/kavrel/program_start.h"
+#include "backup/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // A drive query of an empty removable drive fails quietly instead of
   // bringing up the system's "no disk" box.
   SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS);
-  return kavrel::ProgramStart();
+  kavrel::ExitProgram(kavrel::ProgramStart());
 }

@@ -118,7 +118,7 @@ const ui::MenuItemDef kMenu[] = {
 }  // namespace
 
 const ui::WindowDef kMainWindowDef = {
-    .className = "KavrelMainWindow",
+    .className = kMainWindowClass,
     .caption = "Kavrel　　by Tolvane",
     .left = 50, .top = 50, .width = 660, .height = 330,
     .minimiseBox = true,

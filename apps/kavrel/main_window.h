@@ -64,6 +64,9 @@ enum MainMenuItem : int {
   kMenuSeparator5,  // after 使用帮助
 };
 
+// The crash guard's default owner class: a fault box of the user-interface
+// thread is then owned by the main window, which stays disabled under it.
+inline constexpr char kMainWindowClass[] = "Afx:10000000:b:10011:1900015:0";
 extern const ui::WindowDef kMainWindowDef;
 
 // The program's one main window.

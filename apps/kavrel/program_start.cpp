@@ -14,22 +14,22 @@
 #include "backup/project_menu.h"
 #include "backup/startup.h"
 #include "backup/utilities.h"
-#include "shelltool/dialog_helper_module.h"
 #include "backup/window_topmost.h"
+#include "crashguard/guard_installation.h"
+#include "shelltool/dialog_helper_module.h"
 
 namespace kavrel {
 
-namespace {
-
-using ModuleInitialiser = void (*)();
-
-// Fixed order; only entries that do work are filled.
+// Fixed order; only entries that do work are filled. Run by ProgramStart
+// (program_start.S), which calls each entry straight from its own frame.
 const ModuleInitialiser kModuleInitialisers[15] = {
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,  // 1-10
-    nullptr,                                                                                   // 11
+    crashguard::InstallCrashGuard,                                                             // 11
     nullptr, nullptr, nullptr,                                                                 // 12-14
-    [] { shell::InitDialogHelperModule(); },                                                   // 15
+    [] { shell::InitDialogHelperModule(); return 0; },                                         // 15
 };
+
+namespace {
 
 void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 
@@ -88,18 +88,14 @@ void PrepareProgram() {
   SetCurrentDirectoryA(OwnExecutableDirectory().c_str());
   InitProgramGlobals();
   SetProgramExitRoutine(EndThroughExitProgram);
-  for (ModuleInitialiser initialise : kModuleInitialisers)
-    if (initialise) initialise();
 }
 
-int ProgramStart() {
-  PrepareProgram();
+void RunMainWindow() {
   ui::Form& window = MainWindow();
   BindMainWindowHandlers(window);
   window.Create();
   SetOpacityWindow(window.Window());
   ui::RunMessageLoop();
-  ExitProgram(0);
 }
 
 }  // namespace kavrel

@@ -1,6 +1,6 @@
 #include "e2e/kavrel_driver.h"
 
-#include "apps/kavrel/main_window.h"  // control ids only
+#include "apps/kavrel/main_window.h"  // control ids and window class only
 #include "support/settings_fixture.h"
 
 namespace kavrel_testing {
@@ -15,8 +15,9 @@ std::string SettingsPlainText(const UserSettings& s) {
   return text;
 }
 
-KavrelDriver::KavrelDriver(const std::string& folder) : folder_(folder), exe_(folder + "Kavrel.exe") {
-  CopyFileTo(ProgramsDirectory() + "Kavrel.exe", exe_);
+KavrelDriver::KavrelDriver(const std::string& folder, const std::string& program)
+    : folder_(folder), exe_(folder + "Kavrel.exe") {
+  CopyFileTo(program.empty() ? ProgramsDirectory() + "Kavrel.exe" : program, exe_);
 }
 
 void KavrelDriver::WriteSettings(const UserSettings& settings) {
@@ -34,7 +35,7 @@ bool KavrelDriver::Start(const UserSettings& settings) {
 
 bool KavrelDriver::StartWithSavedSettings() {
   if (!process_.Start(exe_, "", folder_)) return false;
-  window_ = FindProcessWindow(process_.Id(), "KavrelMainWindow", 30000);
+  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, 30000);
   return window_ != nullptr;
 }
 

@@ -28,7 +28,8 @@ std::string SettingsPlainText(const UserSettings& settings);
 
 class KavrelDriver {
  public:
-  explicit KavrelDriver(const std::string& folder);  // Kavrel.exe is copied there
+  // The program (Kavrel.exe unless given) is copied there as Kavrel.exe.
+  explicit KavrelDriver(const std::string& folder, const std::string& program = std::string());
   bool Start(const UserSettings& settings);           // writes CF.ini, starts, waits for the window
   bool StartWithSavedSettings();                      // the CF.ini the last close left
   void WriteSettings(const UserSettings& settings);

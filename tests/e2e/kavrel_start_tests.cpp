@@ -1,6 +1,7 @@
 // The real Kavrel.exe, started as a user would.
 #include <gtest/gtest.h>
 
+#include "apps/kavrel/main_window.h"
 #include "support/test_support.h"
 
 namespace {
@@ -20,7 +21,7 @@ class KavrelProgram : public ::testing::Test {
 TEST_F(KavrelProgram, StartsWithItsMainWindowAndEndsWithCodeZeroWhenClosed) {
   ChildProcess kavrel;
   ASSERT_TRUE(kavrel.Start(exe_, "", dir_.path()));
-  HWND window = FindProcessWindow(kavrel.Id(), "KavrelMainWindow", 20000);
+  HWND window = FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, 20000);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(WindowText(window), "Kavrel　　by Tolvane");
   HWND status = FindChild(window, "Edit", " 就绪");
@@ -33,7 +34,7 @@ TEST_F(KavrelProgram, StartsWithItsMainWindowAndEndsWithCodeZeroWhenClosed) {
 TEST_F(KavrelProgram, ASecondStartEndsWithCodeZeroBeforeShowingAnything) {
   ChildProcess first;
   ASSERT_TRUE(first.Start(exe_, "", dir_.path()));
-  ASSERT_NE(FindProcessWindow(first.Id(), "KavrelMainWindow", 20000), nullptr);
+  ASSERT_NE(FindProcessWindow(first.Id(), kavrel::kMainWindowClass, 20000), nullptr);
   ChildProcess second;
   ASSERT_TRUE(second.Start(exe_, "", dir_.path()));
   EXPECT_EQ(second.WaitForExit(15000), 0);
@@ -46,7 +47,7 @@ TEST_F(KavrelProgram, ACopyUnderAnotherNameIsStoppedByTheMutex) {
   ASSERT_TRUE(CopyFileTo(exe_, copy));
   ChildProcess first;
   ASSERT_TRUE(first.Start(exe_, "", dir_.path()));
-  ASSERT_NE(FindProcessWindow(first.Id(), "KavrelMainWindow", 20000), nullptr);
+  ASSERT_NE(FindProcessWindow(first.Id(), kavrel::kMainWindowClass, 20000), nullptr);
   ChildProcess renamed;
   ASSERT_TRUE(renamed.Start(copy, "", dir_.path()));
   EXPECT_EQ(renamed.WaitForExit(15000), 0);

@@ -31,7 +31,7 @@ class KavrelSettings : public ::testing::Test {
   // Starts the program and returns its main window.
   HWND Start(ChildProcess& kavrel) {
     if (!kavrel.Start(exe_, "", dir_.path())) return nullptr;
-    return FindProcessWindow(kavrel.Id(), "KavrelMainWindow", 20000);
+    return FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, 20000);
   }
   // Asks the window to close and returns the exit code and the time it took.
   int Close(ChildProcess& kavrel, HWND window, DWORD* elapsedMs = nullptr) {

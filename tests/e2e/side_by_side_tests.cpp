@@ -2,6 +2,7 @@
 // block each other.
 #include <gtest/gtest.h>
 
+#include "apps/kavrel/main_window.h"
 #include "support/test_support.h"
 
 namespace {
@@ -14,7 +15,7 @@ TEST(SideBySide, KavrelAndDunmereRunTogether) {
   ASSERT_TRUE(CopyFileTo(ProgramsDirectory() + "Dunmere.exe", dir / "Dunmere.exe"));
   ChildProcess kavrel, dunmere;
   ASSERT_TRUE(kavrel.Start(dir / "Kavrel.exe", "", dir.path()));
-  ASSERT_NE(FindProcessWindow(kavrel.Id(), "KavrelMainWindow", 20000), nullptr);
+  ASSERT_NE(FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, 20000), nullptr);
   ASSERT_TRUE(dunmere.Start(dir / "Dunmere.exe", "", dir.path()));
   HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", 20000);
   ASSERT_NE(window, nullptr);

@@ -17,6 +17,7 @@ void NoExitDuringTests(int) { ExitProcess(97); }
 
 TEST(KavrelToolkit, TheStartRoutineCreatesTheObjectAndTheInitialiserSetsItsFilter) {
   kavrel::PrepareProgram();
+  shell::InitDialogHelperModule();
   SetProgramExitRoutine(NoExitDuringTests);
   shell::ShellDialogHelper* helper = shell::ProgramDialogHelper;
   ASSERT_NE(helper, nullptr);

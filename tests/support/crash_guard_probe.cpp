@@ -1,0 +1,200 @@
+// Runs Kavrel's real start routine and, once the guard is switched on,
+// faults as the first argument asks; prints what it sees on the way.
+#include <windows.h>
+#include <process.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <pthread.h>
+
+#include "apps/kavrel/main_window.h"
+#include "apps/kavrel/program_start.h"
+#include "backup/startup.h"
+#include "crashguard/api_hook.h"
+#include "crashguard/guard_configuration.h"
+#include "crashguard/guard_installation.h"
+#include "crashguard/guard_options.h"
+
+namespace {
+
+std::string g_mode;
+
+struct Registration {
+  Registration* previous;
+  void* handler;
+};
+
+Registration* ExceptionListHead() {
+  Registration* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+bool RunsGuarded() {
+  for (Registration* r = ExceptionListHead(); r && r != reinterpret_cast<Registration*>(-1); r = r->previous)
+    if (r->handler == reinterpret_cast<void*>(&crashguard::SehHandlerEntry)) return true;
+  return false;
+}
+
+void Print(const std::string& line) {
+  std::printf("%s|", line.c_str());
+  std::fflush(stdout);
+}
+
+void Fault(const std::string& how) {
+  volatile int* nowhere = nullptr;
+  volatile int zero = 0, one = 1;
+  if (how == "read") Print(std::to_string(*nowhere));
+  if (how == "write") *nowhere = 1;
+  if (how == "divide") Print(std::to_string(one / zero));
+  if (how == "int3") asm volatile("int3");
+  if (how == "illegal") asm volatile("ud2");
+  if (how == "cpp") RaiseException(0xE06D7363, 0, 0, nullptr);
+  Print("survived " + how);
+}
+
+DWORD WINAPI FaultingRoutine(void*) {
+  Fault("read");
+  return 1;
+}
+unsigned __stdcall FaultingBeginRoutine(void*) { return FaultingRoutine(nullptr); }
+DWORD WINAPI ReturnSeven(void*) {
+  Print(std::string("seven ") + (RunsGuarded() ? "guarded" : "unguarded"));
+  return 7;
+}
+DWORD __cdecl LeavesItsArgument(void*) { return 5; }
+
+// Waits with the window answering.
+DWORD ExitCodeOf(HANDLE thread) {
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+  DWORD code = 0;
+  GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code;
+}
+
+void Configure(void (*change)(crashguard::CrashGuardConfiguration&)) {
+  crashguard::CrashGuardConfiguration configuration;
+  configuration.installRuntimeErrorHandler = false;
+  change(configuration);
+  crashguard::ConfigureCrashGuard(configuration);
+}
+
+int32_t __stdcall PrintingCallback(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                   int32_t) {
+  Print("callback ran");
+  return 0;
+}
+int32_t __stdcall FaultingCallback(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                                   int32_t) {
+  Fault("write");
+  return 0;
+}
+
+// Faults on other threads end those threads; the window then still answers
+// and closes as usual.
+void FaultOnThreads() {
+  Print("create " + std::to_string(ExitCodeOf(CreateThread(nullptr, 0, FaultingRoutine, nullptr, 0, nullptr))));
+  Print("begin " + std::to_string(ExitCodeOf(reinterpret_cast<HANDLE>(
+                       _beginthreadex(nullptr, 0, FaultingBeginRoutine, nullptr, 0, nullptr)))));
+  std::thread thread([] { Fault("read"); });
+  HANDLE handle = nullptr;
+  DuplicateHandle(GetCurrentProcess(), pthread_gethandle(thread.native_handle()), GetCurrentProcess(), &handle, 0,
+                  FALSE, DUPLICATE_SAME_ACCESS);
+  ExitCodeOf(handle);
+  thread.join();
+  Print("std joined");
+}
+
+void StartThreads() {
+  Print("seven " + std::to_string(ExitCodeOf(CreateThread(nullptr, 0, ReturnSeven, nullptr, 0, nullptr))));
+  auto wrong = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(&LeavesItsArgument));
+  Print("wrong " + std::to_string(ExitCodeOf(CreateThread(nullptr, 0, wrong, nullptr, 0, nullptr))));
+  HANDLE self = OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId());
+  Print("real " + std::to_string(ExitCodeOf(CreateRemoteThread(self, nullptr, 0, ReturnSeven, nullptr, 0, nullptr))));
+  CloseHandle(self);
+}
+
+crashguard::ApiHook* g_linkHook = nullptr;
+
+// The worker that links the file named fault_here faults, once.
+BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECURITY_ATTRIBUTES* security) {
+  static LONG faulted = 0;
+  if (std::strstr(name, "fault_here") && InterlockedExchange(&faulted, 1) == 0) Fault("write");
+  return g_linkHook->CallOriginal(reinterpret_cast<int32_t>(name), reinterpret_cast<int32_t>(existing),
+                                  reinterpret_cast<int32_t>(security));
+}
+
+void RunMode() {
+  const std::string& m = g_mode;
+  if (m == "check") {  // the test drives the window; nothing closes it here
+    g_linkHook = crashguard::AllocateApiHook();
+    g_linkHook->ConstructApiHook();
+    if (!g_linkHook->HookByNameDefault("kernel32", "CreateHardLinkA",
+                                       reinterpret_cast<crashguard::CodeAddress>(&FaultingCreateHardLink)))
+      Print("not hooked");
+    return;
+  }
+  if (m == "threads") FaultOnThreads();
+  else if (m == "starts") StartThreads();
+  else if (m == "process") {
+    Configure([](auto& c) { c.endThreadOnly = 0; });
+    ExitCodeOf(CreateThread(nullptr, 0, FaultingRoutine, nullptr, 0, nullptr));
+  } else if (m == "cpp-report") {
+    Configure([](auto& c) { c.passCppExceptions = 0; });
+    Fault("cpp");
+  } else if (m == "callback") {
+    Configure([](auto& c) {
+      c.showBox = 0;
+      c.userCallback = reinterpret_cast<uint32_t>(&PrintingCallback);
+    });
+    Fault("read");
+  } else if (m == "callback-fault") {
+    Configure([](auto& c) { c.userCallback = reinterpret_cast<uint32_t>(&FaultingCallback); });
+    Fault("read");
+  } else if (m == "inactive") {
+    // As before the main window's creation handler switched the guard on.
+    crashguard::CrashGuardOptions* options = crashguard::SnapshotCrashGuardOptions();
+    options->guardActive = 0;
+    crashguard::StoreCrashGuardOptions(*options);
+    Fault("read");
+  } else if (m == "quit") {
+    PostQuitMessage(0);  // the message loop ends without the close handler's own exit
+    return;
+  } else Fault(m);
+  PostMessageA(FindWindowA(kavrel::kMainWindowClass, nullptr), WM_CLOSE, 0, 0);
+}
+
+LRESULT CALLBACK TriggerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && crashguard::GetGuardActive()) {
+    KillTimer(window, 1);
+    RunMode();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  g_mode = argc > 1 ? argv[1] : "check";  // started as Kavrel.exe by the test's driver
+  // Wine swallows faults in hooks and in messages sent during window
+  // creation; a posted timer message reaches the window procedure through
+  // the message loop alone.
+  WNDCLASSA triggerClass{};
+  triggerClass.lpfnWndProc = TriggerProcedure;
+  triggerClass.lpszClassName = "CrashGuardProbeTrigger";
+  RegisterClassA(&triggerClass);
+  SetTimer(CreateWindowA("CrashGuardProbeTrigger", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr), 1, 200,
+           nullptr);
+  Registration* before = ExceptionListHead();
+  const int result = kavrel::ProgramStart();
+  Print("returned " + std::to_string(result) + (ExceptionListHead() == before ? " head restored" : " head changed"));
+  kavrel::ExitProgram(result);
+}
