@@ -16,6 +16,7 @@
 #include "backup/utilities.h"
 #include "shelltool/dialog_helper_module.h"
 #include "backup/window_topmost.h"
+#include "crashguard/guard_configuration.h"
 
 namespace kavrel {
 
@@ -93,6 +94,8 @@ void PrepareProgram() {
 }
 
 int ProgramStart() {
+  // A failed allocation is reported from the first step on, not only once the window exists.
+  crashguard::InstallRuntimeErrorHandler();
   PrepareProgram();
   ui::Form& window = MainWindow();
   BindMainWindowHandlers(window);

@@ -37,4 +37,11 @@ TEST(RuntimeErrorBox, WithNoMemoryLeftTheFallbackBoxStillShowsTheReport) {
   EXPECT_EQ(box.text, kReport);
 }
 
+TEST(RuntimeErrorBox, AFailedAllocationDuringKavrelsStartIsReported) {
+  Box box;
+  EXPECT_EQ(RunProbe("start", box), 0xFFFFFFFFu);
+  EXPECT_EQ(box.caption, "程序异常：");
+  EXPECT_EQ(box.text.rfind(kReport, 0), 0u) << box.text;
+}
+
 }  // namespace
