@@ -8,13 +8,18 @@
 #include "crashguard/hex_text.h"
 #include "crashguard/module_list.h"
 #include "crashguard/process_map.h"
+#include "crashguard/thread_slot.h"
 
 namespace crashguard {
 
 namespace {
 
 uint32_t g_popReturnCallback = 0;
-DWORD g_callStackSlot = 0;
+
+ThreadSlot& CallStackSlot() {
+  static ThreadSlot slot("_dbg.g_threadCallStack_tls");
+  return slot;
+}
 
 // A chain that loops back on itself, or one without end, stops here.
 constexpr size_t kMostFrames = 4096;
@@ -40,10 +45,9 @@ uint32_t GetPopReturnCallback() {
 }
 
 CallStackList* GetThreadCallStackSlot() {
-  if (!g_callStackSlot) g_callStackSlot = ProcessTlsSlot("_dbg.g_threadCallStack_tls");
-  if (auto* list = static_cast<CallStackList*>(TlsGetValue(g_callStackSlot))) return list;
+  if (auto* list = static_cast<CallStackList*>(CallStackSlot().Get())) return list;
   auto* list = new CallStackList{{}, 0};
-  TlsSetValue(g_callStackSlot, list);
+  CallStackSlot().Set(list);
   return list;
 }
 
