@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crashguard/code_buffer.h"
 #include "crashguard/original_call.h"
 
 namespace crashguard {
@@ -21,12 +22,6 @@ const ApiHookOperations kOperations = {
     &IsCopyableInstruction,      &FollowJump,                  &WriteJump,
     &ApiHook::SetHookUserValue,  &ApiHook::GetHookUserValue,
 };
-
-CodeAddress AllocateCode(int32_t size) {
-  return reinterpret_cast<CodeAddress>(VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_EXECUTE_READWRITE));
-}
-
-void FreeCode(CodeAddress block) { VirtualFree(reinterpret_cast<void*>(block), 0, MEM_RELEASE); }
 
 void FlushCode(CodeAddress address) {
   FlushInstructionCache(GetCurrentProcess(), reinterpret_cast<const void*>(address), kJumpLength);
@@ -118,9 +113,8 @@ CodeAddress ApiHook::BuildTrampoline(CodeAddress target, int32_t minimum, int32_
   // A function that returns within the patch would have its jump written over what follows it.
   if (n < minimum) return 0;
   lengthOut = n;
-  const CodeAddress block = AllocateCode(n + reserve);
+  const CodeAddress block = AllocateCode(n + reserve, AsPointer(target), n);
   if (block == 0) return 0;
-  std::memcpy(AsPointer(block), AsPointer(target), n);
   RetargetBranches(block, n, target);
   return block;
 }
@@ -131,9 +125,8 @@ CodeAddress ApiHook::BuildPatchStub(CodeAddress target, CodeAddress replacement,
   // The old protection is kept neither now nor at removal: mode 1 writes the entry back.
   DWORD oldProtection;
   if (!VirtualProtect(AsPointer(target), kJumpLength, PAGE_EXECUTE_WRITECOPY, &oldProtection)) return 0;
-  const CodeAddress stub = AllocateCode(t + kJumpLength);
+  const CodeAddress stub = AllocateCode(t + kJumpLength, codeTemplate.data(), t);
   if (stub == 0) return 0;
-  if (t > 0) std::memcpy(AsPointer(stub), codeTemplate.data(), t);
   WriteJump(stub + t, replacement);
   WriteJump(target, stub);
   FlushCode(target);

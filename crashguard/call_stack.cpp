@@ -2,28 +2,27 @@
 
 #include <windows.h>
 
-#include "crashguard/executable_stub.h"
+#include "crashguard/code_buffer.h"
 #include "crashguard/guard_options.h"
+#include "crashguard/guarded_memory.h"
 #include "crashguard/hex_text.h"
 #include "crashguard/module_list.h"
 #include "crashguard/process_map.h"
+#include "crashguard/thread_slot.h"
 
 namespace crashguard {
 
 namespace {
 
 uint32_t g_popReturnCallback = 0;
-DWORD g_callStackSlot = 0;
+
+ThreadSlot& CallStackSlot() {
+  static ThreadSlot slot("_dbg.g_threadCallStack_tls");
+  return slot;
+}
 
 // A chain that loops back on itself, or one without end, stops here.
 constexpr size_t kMostFrames = 4096;
-
-uint32_t ReadWord(uint32_t address) {
-  if (address < 1 || IsBadReadPtr(reinterpret_cast<void*>(address), 4)) return 0;
-  return *reinterpret_cast<const uint32_t*>(address);
-}
-
-bool IsCode(uint32_t address) { return address > 0 && !IsBadCodePtr(reinterpret_cast<FARPROC>(address)); }
 
 bool IsSystemModule(const std::string& name) {
   return lstrcmpiA(name.c_str(), "ntdll.dll") == 0 || lstrcmpiA(name.c_str(), "kernel32.dll") == 0 ||
@@ -40,16 +39,15 @@ uint32_t GetPopReturnCallback() {
   std::vector<uint8_t> thunk = {0x83, 0xEC, 0x04, 0x60, 0xB8};
   for (int i = 0; i < 4; ++i) thunk.push_back(static_cast<uint8_t>(target >> (8 * i)));
   for (uint8_t byte : {0xFF, 0xD0, 0x89, 0x44, 0x24, 0x20, 0x61, 0xC3}) thunk.push_back(byte);
-  g_popReturnCallback = reinterpret_cast<uint32_t>(MakeExecutableStub(thunk));
+  g_popReturnCallback = AllocateCode(thunk);
   StoreProcessStringMap("_dbg.g_popRetnCallback", static_cast<int32_t>(g_popReturnCallback));
   return g_popReturnCallback;
 }
 
 CallStackList* GetThreadCallStackSlot() {
-  if (!g_callStackSlot) g_callStackSlot = ProcessTlsSlot("_dbg.g_threadCallStack_tls");
-  if (auto* list = static_cast<CallStackList*>(TlsGetValue(g_callStackSlot))) return list;
+  if (auto* list = static_cast<CallStackList*>(CallStackSlot().Get())) return list;
   auto* list = new CallStackList{{}, 0};
-  TlsSetValue(g_callStackSlot, list);
+  CallStackSlot().Set(list);
   return list;
 }
 
@@ -85,23 +83,23 @@ void ReleaseCallStackList(CallStackList* list) {
 }
 
 __attribute__((noinline)) uint32_t GetFrameAbove(int n) {
-  uint32_t frame = ReadWord(reinterpret_cast<uint32_t>(__builtin_frame_address(0)));  // the caller's
-  for (int i = 0; i <= n; ++i) frame = ReadWord(frame);
+  uint32_t frame = ReadGuarded<uint32_t>(reinterpret_cast<uint32_t>(__builtin_frame_address(0)));  // the caller's
+  for (int i = 0; i <= n; ++i) frame = ReadGuarded<uint32_t>(frame);
   return frame;
 }
 
 __attribute__((noinline)) uint32_t GetOwnReturnAddress() {
-  const uint32_t callerFrame = ReadWord(reinterpret_cast<uint32_t>(__builtin_frame_address(0)));
-  return ReadWord(callerFrame + 4);
+  const uint32_t callerFrame = ReadGuarded<uint32_t>(reinterpret_cast<uint32_t>(__builtin_frame_address(0)));
+  return ReadGuarded<uint32_t>(callerFrame + 4);
 }
 
 std::vector<StackFrameRecord> CollectFrames(uint32_t framePointer, uint32_t codeAddress) {
   std::vector<StackFrameRecord> frames;
   StackFrameRecord record{framePointer, codeAddress};
   for (size_t steps = 0; steps < kMostFrames; ++steps) {
-    if (IsBadReadPtr(reinterpret_cast<void*>(record.framePointer), 8)) break;
-    if (IsCode(record.codeAddress)) frames.push_back(record);
-    const StackFrameRecord next{ReadWord(record.framePointer), ReadWord(record.framePointer + 4)};
+    StackFrameRecord next;
+    if (!CopyGuarded(&next, record.framePointer, sizeof next)) break;
+    if (IsExecutableRange(record.codeAddress, 1)) frames.push_back(record);
     // Frames lie ever higher on the stack; a link that does not has looped.
     if (next.framePointer != 0 && next.framePointer <= record.framePointer) break;
     record = next;

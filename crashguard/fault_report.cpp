@@ -4,6 +4,7 @@
 
 #include "crashguard/call_stack.h"
 #include "crashguard/guard_options.h"
+#include "crashguard/guarded_memory.h"
 #include "crashguard/hex_text.h"
 #include "crashguard/module_list.h"
 #include "crashguard/process_map.h"
@@ -13,13 +14,6 @@ namespace crashguard {
 namespace {
 
 constexpr size_t kMostFrames = 4096;
-
-uint32_t ReadWord(uint32_t address) {
-  if (address < 1 || IsBadReadPtr(reinterpret_cast<void*>(address), 4)) return 0;
-  return *reinterpret_cast<const uint32_t*>(address);
-}
-
-bool IsCode(uint32_t address) { return address > 0 && !IsBadCodePtr(reinterpret_cast<FARPROC>(address)); }
 
 uint32_t ContextWord(const uint8_t* context, size_t offset) {
   uint32_t value;
@@ -40,9 +34,7 @@ bool DescribeOwnException(const ExceptionRecordCopy& record, std::string& text) 
     return true;
   }
   if (record.parameters[0] == -2) {
-    const char* described = reinterpret_cast<const char*>(record.parameters[1]);
-    text += std::string("         错误描述:(text)") +
-            (described && !IsBadStringPtrA(described, 4096) ? described : "") + "\r\n";
+    text += "         错误描述:(text)" + ReadGuardedText(static_cast<uint32_t>(record.parameters[1]), 4096) + "\r\n";
     return true;
   }
   return false;
@@ -117,12 +109,12 @@ bool FindModuleOfAddress(const uint8_t* context, uint32_t& address) {
   uint32_t frame = ContextWord(context, kContextEbpOffset);
   uint32_t code = ContextWord(context, kContextEipOffset);
   for (size_t steps = 0; !FindModuleName(code, modules).empty(); ++steps) {
-    if (steps == kMostFrames || !IsCode(frame)) return false;
-    code = ReadWord(frame + 4);
-    frame = ReadWord(frame);
+    if (steps == kMostFrames || !IsReadableRange(frame, 8)) return false;
+    code = ReadGuarded<uint32_t>(frame + 4);
+    frame = ReadGuarded<uint32_t>(frame);
     if (own.base <= code && code <= own.end) break;
   }
-  if (!IsCode(code)) return false;
+  if (!IsExecutableRange(code, 1)) return false;
   address = code;
   return true;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "crashguard/call_stack.h"
-#include "crashguard/executable_stub.h"
+#include "crashguard/code_buffer.h"
 #include "crashguard/fault_report.h"
 #include "crashguard/guard_options.h"
 #include "crashguard/process_map.h"
@@ -81,8 +81,7 @@ uint32_t FinishInstall() {
   g_installingThread = GetCurrentThreadId();
   HookThreadCreation();
   if (!g_sehUnlinkStub)
-    g_sehUnlinkStub =
-        reinterpret_cast<uint32_t>(MakeExecutableStub(std::vector<uint8_t>(kUnlinkStub, kUnlinkStub + 11)));
+    g_sehUnlinkStub = AllocateCode(sizeof kUnlinkStub, kUnlinkStub, sizeof kUnlinkStub);
   return g_sehUnlinkStub;
 }
 

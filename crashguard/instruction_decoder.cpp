@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crashguard/guarded_memory.h"
 #include "crashguard/instruction_length_table.h"
 
 namespace crashguard {
@@ -15,10 +16,6 @@ constexpr uint8_t kCallRel32 = 0xE8;
 constexpr uint8_t kTwoByteEscape = 0x0F;
 // The processor refuses longer instructions, so a run of prefixes stops there.
 constexpr int32_t kLongestInstruction = 15;
-
-bool IsReadable(CodeAddress address, UINT_PTR size) {
-  return static_cast<int32_t>(address) > 0 && !IsBadReadPtr(reinterpret_cast<const void*>(address), size);
-}
 
 bool IsPrefix(uint8_t byte) {
   switch (byte) {
@@ -57,14 +54,11 @@ int32_t ModRMLength(CodeAddress modrmAddress, uint8_t modrm, bool addressSize16)
 }  // namespace
 
 uint8_t ReadCodeByte(CodeAddress address) {
-  return IsReadable(address, 1) ? *reinterpret_cast<const uint8_t*>(address) : 0;
+  return static_cast<int32_t>(address) > 0 ? ReadGuarded<uint8_t>(address) : 0;
 }
 
 uint32_t ReadCodeDword(CodeAddress address) {
-  if (!IsReadable(address, 4)) return 0;
-  uint32_t value;
-  std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
-  return value;
+  return static_cast<int32_t>(address) > 0 ? ReadGuarded<uint32_t>(address) : 0;
 }
 
 int32_t DecodeInstruction(CodeAddress address) {
@@ -143,8 +137,6 @@ int32_t RetargetRelativeBranch(CodeAddress at, CodeAddress oldBase, CodeAddress 
   return 1;
 }
 
-bool IsValidCodeAddress(CodeAddress address) {
-  return address != 0 && !IsBadCodePtr(reinterpret_cast<FARPROC>(address));
-}
+bool IsValidCodeAddress(CodeAddress address) { return address != 0 && IsExecutableRange(address, 1); }
 
 }  // namespace crashguard

@@ -27,7 +27,7 @@ void WriteJump(CodeAddress at, CodeAddress destination);
 // Re-aims an E8/E9 rel32 moved from oldBase + x to newBase + x; 1 when it was one.
 int32_t RetargetRelativeBranch(CodeAddress at, CodeAddress oldBase, CodeAddress newBase);
 
-// A valid code address: nonzero and accepted by IsBadCodePtr.
+// A valid code address: nonzero and in executable memory.
 bool IsValidCodeAddress(CodeAddress address);
 
 }  // namespace crashguard

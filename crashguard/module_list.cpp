@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "crashguard/guarded_memory.h"
 #include "crashguard/hex_text.h"
 
 namespace crashguard {
@@ -17,25 +18,8 @@ const ModuleEntry* FindModule(uint32_t address, ModuleList& list) {
 }
 
 // Guarded reads: an unreadable word reads as 0.
-uint32_t Read32(uint32_t address) {
-  if (address < 1 || IsBadReadPtr(reinterpret_cast<void*>(address), 4)) return 0;
-  return *reinterpret_cast<const uint32_t*>(address);
-}
-
-uint16_t Read16(uint32_t address) {
-  if (address < 1 || IsBadReadPtr(reinterpret_cast<void*>(address), 2)) return 0;
-  return *reinterpret_cast<const uint16_t*>(address);
-}
-
-std::string ReadName(uint32_t address) {
-  std::string name;
-  for (; address && !IsBadReadPtr(reinterpret_cast<void*>(address), 1) && name.size() < 256; ++address) {
-    const char c = *reinterpret_cast<const char*>(address);
-    if (!c) break;
-    name += c;
-  }
-  return name;
-}
+uint32_t Read32(uint32_t address) { return ReadGuarded<uint32_t>(address); }
+uint16_t Read16(uint32_t address) { return ReadGuarded<uint16_t>(address); }
 
 }  // namespace
 
@@ -68,10 +52,10 @@ uint32_t AddressToText(uint32_t address, uint32_t base, std::string& name) {
   if (!base || !address) return 0;
   if (Read16(base) != 0x5A4D) return 0;
   const uint32_t header = Read16(base + 60);
-  if (!header || IsBadReadPtr(reinterpret_cast<void*>(base + header), 2)) return 0;
+  if (!header || !IsReadableRange(base + header, 2)) return 0;
   if (Read16(base + header) != 0x4550) return 0;
   const uint32_t exports = Read32(base + header + 120);
-  if (!exports || IsBadReadPtr(reinterpret_cast<void*>(base + exports), 40)) return 0;
+  if (!exports || !IsReadableRange(base + exports, 40)) return 0;
   const uint32_t functionCount = Read32(base + exports + 20);
   const uint32_t nameCount = Read32(base + exports + 24);
   const uint32_t functions = Read32(base + exports + 28);
@@ -93,7 +77,7 @@ uint32_t AddressToText(uint32_t address, uint32_t base, std::string& name) {
   // Only the name table's own entries are read: past it lie other bytes.
   for (uint32_t i = 0; i < functionCount && i < nameCount; ++i)
     if (Read16(base + ordinals + 2 * i) == index) {
-      name = ReadName(base + Read32(base + names + 4 * i));
+      name = ReadGuardedText(base + Read32(base + names + 4 * i), 256);
       break;
     }
   if (name.empty()) name = FormatHex8(nearest);

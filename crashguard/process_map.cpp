@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "crashguard/thread_slot.h"
+
 namespace crashguard {
 
 namespace {
@@ -18,7 +20,11 @@ std::mutex& CreationLock() {
 }
 
 StringMapHolder* g_processMap = nullptr;  // this module's cached address
-DWORD g_threadMapSlot = 0;
+
+ThreadSlot& ThreadMapSlot() {
+  static ThreadSlot slot("__threadStrMap");
+  return slot;
+}
 
 int32_t ReadPublishedAddress() {
   char buffer[64];
@@ -62,12 +68,13 @@ DWORD ProcessTlsSlot(const char* key) {
 }
 
 StringMapHolder* GetThreadStringMap() {
-  if (!g_threadMapSlot) g_threadMapSlot = ProcessTlsSlot("__threadStrMap");
-  if (auto* holder = static_cast<StringMapHolder*>(TlsGetValue(g_threadMapSlot))) return holder;
+  if (auto* holder = static_cast<StringMapHolder*>(ThreadMapSlot().Get())) return holder;
   StringMapHolder* holder = NewStringMap();
-  TlsSetValue(g_threadMapSlot, holder);
+  ThreadMapSlot().Set(holder);
   return holder;
 }
+
+void ForgetThreadStringMap() { ThreadMapSlot().Set(nullptr); }
 
 int32_t LookupThreadStringMap(const char* key) { return ThreadMap().GetMapValue(key); }
 

@@ -25,6 +25,9 @@ void StoreProcessStringMap(const char* key, int32_t value);
 DWORD ProcessTlsSlot(const char* key);
 
 StringMapHolder* GetThreadStringMap();
+// The current thread's map is no longer found; freeing it is the caller's
+// part (a thread's teardown).
+void ForgetThreadStringMap();
 int32_t LookupThreadStringMap(const char* key);
 void StoreThreadStringMap(const char* key, int32_t value);
 

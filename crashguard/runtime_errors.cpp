@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <new>
-#include <string>
 
 namespace crashguard {
 
@@ -29,9 +28,11 @@ void RaiseRuntimeError(int32_t code, const char* message) {
   int32_t shown = 0;
   if (handler && !g_handlerRunning.exchange(true)) shown = handler(code, message);
   if (!shown) {
-    const std::string text = "运行时出错!\r\n\r\n错误代码：" + std::to_string(code) + "\r\n\r\n错误信息：" +
-                             (message ? message : "") + "\r\n";
-    MessageBoxA(nullptr, text.c_str(), "运行时出错", MB_ICONHAND);
+    // Built on the stack: this box also serves a failed allocation, where
+    // allocating again would come straight back here.
+    char text[1024];
+    wsprintfA(text, "运行时出错!\r\n\r\n错误代码：%d\r\n\r\n错误信息：%.960s\r\n", code, message ? message : "");
+    MessageBoxA(nullptr, text, "运行时出错", MB_ICONHAND);
   }
   ExitProcess(static_cast<UINT>(-1));
 }

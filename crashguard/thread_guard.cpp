@@ -1,7 +1,7 @@
 #include "crashguard/thread_guard.h"
 
 #include "crashguard/call_stack.h"
-#include "crashguard/executable_stub.h"
+#include "crashguard/code_buffer.h"
 #include "crashguard/guard_installation.h"
 #include "crashguard/process_map.h"
 
@@ -16,16 +16,20 @@ uint32_t g_threadStartThunk = 0;
 
 // Beside the record, the thunk keeps ESI for its caller and unlinks the
 // record before it returns, so the system's thread-end code never sees a
-// head that lies below the stack pointer.
-const uint8_t kThunk[72] = {
+// head that lies below the stack pointer. The start routine is called in
+// place, and the stack pointer is set back after it from the frame, so that
+// a routine which leaves its argument on the stack still returns here.
+const uint8_t kThunk[58] = {
     0x55,                                // push ebp
     0x8B, 0xEC,                          // mov ebp, esp
     0x56,                                // push esi
     0xFF, 0x75, 0x08,                    // push [ebp+8]
     0xB9, 0, 0, 0, 0,                    // mov ecx, GuardNewThread
     0xFF, 0xD1,                          // call ecx: record at [ebp-12]
-    0xFF, 0x75, 0x08,                    // push [ebp+8]
-    0xE8, 0x21, 0x00, 0x00, 0x00,        // call inner (offset 55)
+    0x8B, 0x45, 0x08,                    // mov eax, [ebp+8]
+    0xFF, 0x70, 0x04,                    // push [eax+4]: the parameter
+    0xFF, 0x10,                          // call [eax]: the start routine
+    0x8D, 0x65, 0xF4,                    // lea esp, [ebp-12]: whatever the routine popped
     0x8B, 0xF0,                          // mov esi, eax
     0xFF, 0x75, 0x08,                    // push [ebp+8]
     0xB9, 0, 0, 0, 0,                    // mov ecx, EndGuardedThreadEntry
@@ -37,17 +41,9 @@ const uint8_t kThunk[72] = {
     0x8B, 0xE5,                          // mov esp, ebp
     0x5D,                                // pop ebp
     0xC2, 0x04, 0x00,                    // ret 4
-    0x55,                                // inner: push ebp
-    0x8B, 0xEC,                          // mov ebp, esp
-    0x8B, 0x45, 0x08,                    // mov eax, [ebp+8]
-    0xFF, 0x70, 0x04,                    // push [eax+4]: the parameter
-    0xFF, 0x10,                          // call [eax]: the start routine
-    0x8B, 0xE5,                          // mov esp, ebp: whatever the routine popped
-    0x5D,                                // pop ebp
-    0xC2, 0x04, 0x00,                    // ret 4
 };
 constexpr size_t kGuardNewThreadAt = 8;
-constexpr size_t kEndEntryAt = 28;
+constexpr size_t kEndEntryAt = 31;
 
 void PutWord(std::vector<uint8_t>& bytes, size_t at, uint32_t word) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(word >> (8 * i));
@@ -81,8 +77,8 @@ uint32_t ThreadStartThunk() { return g_threadStartThunk; }
 
 void HookThreadCreation() {
   if (LookupProcessStringMap(kHookKey) != 0 || !g_programHook) return;
-  g_threadStartThunk = reinterpret_cast<uint32_t>(MakeExecutableStub(ThreadStartThunkBytes(
-      reinterpret_cast<uint32_t>(&GuardNewThread), reinterpret_cast<uint32_t>(&EndGuardedThreadEntry))));
+  g_threadStartThunk = AllocateCode(ThreadStartThunkBytes(reinterpret_cast<uint32_t>(&GuardNewThread),
+                                                         reinterpret_cast<uint32_t>(&EndGuardedThreadEntry)));
   if (!g_threadStartThunk) return;
   int32_t ok = g_programHook->HookByNameDefault("kernelBase", "CreateRemoteThreadEx",
                                                 reinterpret_cast<CodeAddress>(&HookedCreateRemoteThreadEx));

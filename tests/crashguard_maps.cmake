@@ -5,9 +5,8 @@ kavrel_unit_test(guard_options_tests SOURCES unit/guard_options_tests.cpp LIBS c
 kavrel_unit_test(call_stack_tests SOURCES unit/call_stack_tests.cpp LIBS crashguard)
 kavrel_process_test(fault_report_tests SOURCES unit/fault_report_tests.cpp LIBS crashguard LOCK crash_box)
 add_executable(runtime_error_probe support/runtime_error_probe.cpp)
-target_link_libraries(runtime_error_probe PRIVATE crashguard)
-kavrel_unit_test(runtime_error_tests SOURCES unit/runtime_error_tests.cpp)
-target_compile_definitions(runtime_error_tests PRIVATE RUNTIME_ERROR_PROBE="$<TARGET_FILE_NAME:runtime_error_probe>")
+target_link_libraries(runtime_error_probe PRIVATE kavrel_program)
+kavrel_process_test(runtime_error_tests SOURCES e2e/runtime_error_tests.cpp LOCK crash_box)
 add_dependencies(runtime_error_tests runtime_error_probe)
 # Kavrel's real start routine with its guard, faulting on request.
 add_executable(crash_guard_probe support/crash_guard_probe.cpp)

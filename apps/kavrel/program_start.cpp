@@ -15,6 +15,7 @@
 #include "backup/startup.h"
 #include "backup/utilities.h"
 #include "backup/window_topmost.h"
+#include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"
 #include "shelltool/dialog_helper_module.h"
 
@@ -84,6 +85,8 @@ void BindProjectHandlers(ui::Form& window) {
 }
 
 void PrepareProgram() {
+  // A failed allocation is reported from the first step on, not only once the window exists.
+  crashguard::InstallRuntimeErrorHandler();
   OleInitialize(nullptr);
   SetCurrentDirectoryA(OwnExecutableDirectory().c_str());
   InitProgramGlobals();

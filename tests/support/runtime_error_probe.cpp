@@ -1,27 +1,67 @@
-// Registers a run-time error handler that prints what it gets, then makes an
-// allocation that cannot succeed.
+// Meets a failed allocation as the program would, then reports nothing
+// itself: the box it shows and its exit code are what the test reads.
+//   exhausted  every allocation fails from the first on, the report's own included
+//   start      Kavrel's start routine, with the main window's creation asking for 2 GB
 #include <windows.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
+#include "apps/kavrel/program_start.h"
+#include "crashguard/fault_report.h"
 #include "crashguard/runtime_errors.h"
 
 namespace {
 
-int32_t __stdcall PrintingHandler(int32_t code, const char* message) {
-  std::printf("%d|%s", code, message ? message : "");
-  std::fflush(stdout);
-  return 1;
+bool g_memoryExhausted = false;
+
+// Asks for more than a 32-bit process can have.
+void AllocateTooMuch() {
+  volatile size_t size = 0x7FFFFFF0;
+  delete[] new char[size];
 }
+
+LRESULT CALLBACK OnWindowCreation(int code, WPARAM window, LPARAM parameters) {
+  static bool asked = false;
+  if (code == HCBT_CREATEWND && !asked) {
+    asked = true;
+    AllocateTooMuch();
+  }
+  return CallNextHookEx(nullptr, code, window, parameters);
+}
+
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 }  // namespace
 
-int main() {
-  crashguard::SetRuntimeErrorHandler(PrintingHandler);
-  volatile size_t size = 0xFFFFFFF0;  // more than any 32-bit process can have
-  char* block = new char[size];
-  block[0] = 1;
-  std::printf("allocated %p", static_cast<void*>(block));
+// A replaced allocator, as under real exhaustion: failure goes to the
+// installed new handler, as the standard one does.
+void* operator new(size_t size) {
+  for (;;) {
+    if (void* block = g_memoryExhausted ? nullptr : std::malloc(size ? size : 1)) return block;
+    std::new_handler handler = std::get_new_handler();
+    if (!handler) throw std::bad_alloc();
+    handler();
+  }
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+
+int main(int argc, char** argv) {
+  // A crash ends the probe with its code, not in Wine's crash dialog.
+  SetUnhandledExceptionFilter(EndOnCrash);
+  const char* mode = argc > 1 ? argv[1] : "";
+  if (std::strcmp(mode, "exhausted") == 0) {
+    crashguard::SetRuntimeErrorHandler(crashguard::OnRuntimeError);
+    g_memoryExhausted = true;
+    AllocateTooMuch();
+  } else if (std::strcmp(mode, "start") == 0) {
+    SetWindowsHookExA(WH_CBT, OnWindowCreation, nullptr, GetCurrentThreadId());
+    return kavrel::ProgramStart();
+  }
   return 3;
 }
