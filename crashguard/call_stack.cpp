@@ -51,6 +51,8 @@ CallStackList* GetThreadCallStackSlot() {
   return list;
 }
 
+void ForgetThreadCallStackList() { CallStackSlot().Set(nullptr); }
+
 uint32_t PopCallStackRecord() {
   CallStackList* list = GetThreadCallStackSlot();
   if (list->entries.empty()) return 0;

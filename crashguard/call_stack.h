@@ -35,6 +35,9 @@ struct StackLine {
 uint32_t GetPopReturnCallback();
 // The current thread's list, made on first use.
 CallStackList* GetThreadCallStackSlot();
+// The current thread's list is no longer found; freeing it is the caller's
+// part (a thread's teardown).
+void ForgetThreadCallStackList();
 // Removes the newest entry and gives its return address; 0 when empty.
 uint32_t PopCallStackRecord();
 // The thunk's call target.

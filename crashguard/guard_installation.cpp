@@ -9,6 +9,7 @@
 #include "crashguard/code_buffer.h"
 #include "crashguard/fault_report.h"
 #include "crashguard/guard_options.h"
+#include "crashguard/guarded_memory.h"
 #include "crashguard/process_map.h"
 #include "crashguard/thread_guard.h"
 
@@ -37,12 +38,8 @@ SehRegistration* ExceptionListHead() {
 
 void SetExceptionListHead(SehRegistration* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
 
-uint32_t ReadWord(uint32_t address) {
-  if (address < 1 || IsBadReadPtr(reinterpret_cast<void*>(address), 4)) return 0;
-  return *reinterpret_cast<const uint32_t*>(address);
-}
-
-bool IsCode(uint32_t address) { return address > 0 && !IsBadCodePtr(reinterpret_cast<FARPROC>(address)); }
+// What the frame walk may follow: an address whose first byte can be read.
+bool IsReadable(uint32_t address) { return address > 0 && IsReadableRange(address, 1); }
 
 std::string InstallKey(uint32_t base) {
   return "_SEH.EntryCatchInstall_" + std::to_string(static_cast<int32_t>(base));
@@ -109,10 +106,10 @@ uint32_t FindOwnModuleBase() {
 
 __attribute__((noinline)) void PushCallStackEntry(const char* name, int32_t depth) {
   uint32_t frame = reinterpret_cast<uint32_t>(__builtin_frame_address(0));
-  for (int32_t i = 0; i <= depth && frame; ++i) frame = ReadWord(frame);
-  if (!IsCode(frame)) return;
-  const uint32_t returnAddress = ReadWord(frame + 4);
-  if (!IsCode(returnAddress)) return;
+  for (int32_t i = 0; i <= depth && frame; ++i) frame = ReadGuarded<uint32_t>(frame);
+  if (!IsReadable(frame)) return;
+  const uint32_t returnAddress = ReadGuarded<uint32_t>(frame + 4);
+  if (!IsReadable(returnAddress)) return;
   auto* entry = new CallStackEntry{returnAddress, frame, name};
   CallStackList* list = GetThreadCallStackSlot();
   *reinterpret_cast<uint32_t*>(frame + 4) = GetPopReturnCallback();
@@ -178,14 +175,11 @@ void EndFaultingThread() {
 uint32_t GetMainModuleEntryPoint(uint32_t base) {
   if (static_cast<int32_t>(base) <= 0) return 0;
   IMAGE_DOS_HEADER dos;
-  if (IsBadReadPtr(reinterpret_cast<void*>(base), sizeof dos)) return 0;
-  std::memcpy(&dos, reinterpret_cast<void*>(base), sizeof dos);
-  if (dos.e_magic != IMAGE_DOS_SIGNATURE) return 0;
+  if (!CopyGuarded(&dos, base, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return 0;
   IMAGE_NT_HEADERS32 nt;
   const uint32_t at = base + static_cast<uint32_t>(dos.e_lfanew);
-  if (IsBadReadPtr(reinterpret_cast<void*>(at), sizeof nt)) return 0;
-  std::memcpy(&nt, reinterpret_cast<void*>(at), sizeof nt);
-  if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.AddressOfEntryPoint == 0) return 0;
+  if (!CopyGuarded(&nt, at, sizeof nt) || nt.Signature != IMAGE_NT_SIGNATURE) return 0;
+  if (nt.OptionalHeader.AddressOfEntryPoint == 0) return 0;
   return base + nt.OptionalHeader.AddressOfEntryPoint;
 }
 

@@ -128,8 +128,8 @@ void TearDownThreadObjects() {
   ReleaseCallStackList(GetThreadCallStackSlot());
   ReleaseStringMap(GetThreadStringMap());
   // Code that still runs in this thread after the thunk finds no freed object.
-  TlsSetValue(ProcessTlsSlot("_dbg.g_threadCallStack_tls"), nullptr);
-  TlsSetValue(ProcessTlsSlot("__threadStrMap"), nullptr);
+  ForgetThreadCallStackList();
+  ForgetThreadStringMap();
 }
 
 }  // namespace crashguard

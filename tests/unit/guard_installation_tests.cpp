@@ -32,6 +32,9 @@ TEST(GuardInstallation, TheEntryPointComesFromAValidHeaderOnly) {
   header[0] = 'X';
   EXPECT_EQ(GetMainModuleEntryPoint(copy), 0u);
   EXPECT_EQ(GetMainModuleEntryPoint(0), 0u);
+  void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+  EXPECT_EQ(GetMainModuleEntryPoint(reinterpret_cast<uint32_t>(reserved)), 0u);
+  VirtualFree(reserved, 0, MEM_RELEASE);
 }
 
 TEST(GuardInstallation, TheOwnModuleIsTheProgramThatCarriesTheGuard) {
