@@ -38,6 +38,13 @@ SehRegistration* ExceptionListHead() {
 
 void SetExceptionListHead(SehRegistration* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
 
+// As GetCurrentFiber, whose header form trips the compiler's bounds check.
+void* CurrentFiber() {
+  void* fiber;
+  asm volatile("movl %%fs:0x10, %0" : "=r"(fiber));
+  return fiber;
+}
+
 // What the frame walk may follow: an address whose first byte can be read.
 bool IsReadable(uint32_t address) { return address > 0 && IsReadableRange(address, 1); }
 
@@ -122,8 +129,11 @@ EXCEPTION_DISPOSITION __stdcall SehHandlerEntry(EXCEPTION_RECORD* record, void* 
       CrashGuardSehHandler(record, establisherFrame, context, dispatcherContext));
 }
 
-int32_t CrashGuardSehHandler(EXCEPTION_RECORD* record, void*, CONTEXT* context, void*) {
-  // A fault while the report is made lands here instead of in a loop.
+namespace {
+
+// The handler's work inside a record of its own: a fault while the report
+// is made lands in SehFallbackEntry instead of in a loop.
+__attribute__((noinline)) int32_t HandleWithFallback(EXCEPTION_RECORD* record, CONTEXT* context) {
   SehRegistration fallback{ExceptionListHead(), reinterpret_cast<void*>(&SehFallbackEntry)};
   SetExceptionListHead(&fallback);
   const uint16_t saved = SaveFpuControlWord();
@@ -131,6 +141,46 @@ int32_t CrashGuardSehHandler(EXCEPTION_RECORD* record, void*, CONTEXT* context, 
   RestoreFpuControlWord(saved);
   SetExceptionListHead(fallback.previous);
   return result;
+}
+
+struct FreshStackCall {
+  EXCEPTION_RECORD* record;
+  CONTEXT* context;
+  void* faultingFiber;
+  int32_t result;
+};
+
+void CALLBACK HandleOnFiber(void* parameter) {
+  auto* call = static_cast<FreshStackCall*>(parameter);
+  call->result = HandleWithFallback(call->record, call->context);
+  SwitchToFiber(call->faultingFiber);  // only when the fault is passed on
+}
+
+// A stack overflow leaves the handler about a page of stack, too little for
+// a report. The work runs on a fiber with a stack of its own: still the
+// faulting thread, so its records, its windows and its end are those of any
+// other fault. False when no fiber can be had.
+bool HandleOnFreshStack(EXCEPTION_RECORD* record, CONTEXT* context, int32_t& result) {
+  const bool converted = !IsThreadAFiber();
+  void* faultingFiber = converted ? ConvertThreadToFiber(nullptr) : CurrentFiber();
+  if (!faultingFiber) return false;
+  FreshStackCall call{record, context, faultingFiber, 0};
+  void* fiber = CreateFiber(0, HandleOnFiber, &call);
+  if (fiber) {
+    SwitchToFiber(fiber);
+    DeleteFiber(fiber);
+  }
+  if (converted) ConvertFiberToThread();
+  result = call.result;
+  return fiber != nullptr;
+}
+
+}  // namespace
+
+int32_t CrashGuardSehHandler(EXCEPTION_RECORD* record, void*, CONTEXT* context, void*) {
+  int32_t result;
+  if (record->ExceptionCode == STATUS_STACK_OVERFLOW && HandleOnFreshStack(record, context, result)) return result;
+  return HandleWithFallback(record, context);
 }
 
 int32_t HandleException(const EXCEPTION_RECORD* record, const CONTEXT* context) {

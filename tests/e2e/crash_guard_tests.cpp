@@ -16,6 +16,7 @@ using testing_support::ChildProcess;
 
 constexpr char kBoxClass[] = "#32770";
 constexpr int kAccessViolation = static_cast<int>(0xC0000005);
+constexpr int kStackOverflow = static_cast<int>(0xC00000FD);
 
 struct Box {
   std::string caption, text, ownerClass;
@@ -74,9 +75,9 @@ TEST(CrashGuard, AMainThreadFaultIsReportedInABoxOwnedByTheMainWindowAndEndsTheP
 TEST(CrashGuard, AFaultInAnyOtherThreadEndsOnlyThatThreadAndTheWindowLivesOn) {
   Probe probe("threads");
   ASSERT_TRUE(probe.started());
-  for (int thread = 0; thread < 3; ++thread) {
+  for (int thread = 0; thread < 4; ++thread) {
     const Box box = probe.PressOk();
-    EXPECT_TRUE(Has(box.text, "错误信息:访问无效内存")) << thread;
+    EXPECT_TRUE(Has(box.text, thread < 3 ? "错误信息:访问无效内存" : "错误信息:线程堆栈溢出异常")) << thread;
     EXPECT_EQ(box.ownerClass, "") << thread;  // the thread has no window
     HWND window = testing_support::FindProcessWindow(probe.Id(), kavrel::kMainWindowClass, 1000);
     EXPECT_TRUE(testing_support::WaitUntil([&] {
@@ -85,7 +86,7 @@ TEST(CrashGuard, AFaultInAnyOtherThreadEndsOnlyThatThreadAndTheWindowLivesOn) {
     }, 5000)) << thread;
   }
   EXPECT_EQ(probe.Exit(), 0);
-  EXPECT_TRUE(Has(probe.Output(), "create 0|begin 0|std joined|")) << probe.Output();
+  EXPECT_TRUE(Has(probe.Output(), "create 0|begin 0|std joined|overflow 0|")) << probe.Output();
 }
 
 TEST(CrashGuard, OptionsDecideWhatIsReportedAndWhatEnds) {
@@ -94,10 +95,10 @@ TEST(CrashGuard, OptionsDecideWhatIsReportedAndWhatEnds) {
     EXPECT_TRUE(Has(probe.PressOk().text, "访问无效内存"));
     EXPECT_EQ(probe.Exit(), 0);
   }
-  {
-    Probe probe("inactive");
-    EXPECT_EQ(probe.PressOk(3000).caption, "");
-    EXPECT_EQ(probe.Exit(), kAccessViolation);
+  for (const auto& [mode, code] : {std::pair{"inactive", kAccessViolation}, {"inactive-stack", kStackOverflow}}) {
+    Probe probe(mode);
+    EXPECT_EQ(probe.PressOk(3000).caption, "") << mode;
+    EXPECT_EQ(probe.Exit(), code) << mode;
   }
   {
     Probe probe("cpp");
@@ -129,6 +130,7 @@ TEST(CrashGuard, EachKindOfFaultHasItsOwnLine) {
       {"divide", "错误信息:非法除0异常\r\n"},
       {"int3", "错误信息:int3调试中断\r\n"},
       {"illegal", "错误信息:非法CPU指令\r\n"},
+      {"stack", "错误信息:线程堆栈溢出异常\r\n"},
   };
   for (const auto& kind : kKinds) {
     Probe probe(kind.mode);

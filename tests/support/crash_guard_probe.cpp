@@ -33,6 +33,13 @@ Registration* ExceptionListHead() {
   return head;
 }
 
+// Below the guard: a fault it passes on ends the probe with its code at
+// once, even on a stack too short for the system's own last handler.
+EXCEPTION_DISPOSITION __cdecl EndWithCode(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+  TerminateProcess(GetCurrentProcess(), record->ExceptionCode);
+  return ExceptionContinueSearch;
+}
+
 bool RunsGuarded() {
   for (Registration* r = ExceptionListHead(); r && r != reinterpret_cast<Registration*>(-1); r = r->previous)
     if (r->handler == reinterpret_cast<void*>(&crashguard::SehHandlerEntry)) return true;
@@ -44,6 +51,15 @@ void Print(const std::string& line) {
   std::fflush(stdout);
 }
 
+volatile bool g_deeper = true;
+
+// Each call holds a page of its own, so the stack runs out.
+__attribute__((noinline)) int Recurse(int depth) {
+  volatile char page[4096];
+  page[0] = static_cast<char>(depth);
+  return g_deeper ? Recurse(depth + 1) + page[0] : 0;
+}
+
 void Fault(const std::string& how) {
   volatile int* nowhere = nullptr;
   volatile int zero = 0, one = 1;
@@ -53,6 +69,7 @@ void Fault(const std::string& how) {
   if (how == "int3") asm volatile("int3");
   if (how == "illegal") asm volatile("ud2");
   if (how == "cpp") RaiseException(0xE06D7363, 0, 0, nullptr);
+  if (how == "stack") Print(std::to_string(Recurse(0)));
   Print("survived " + how);
 }
 
@@ -61,6 +78,10 @@ DWORD WINAPI FaultingRoutine(void*) {
   return 1;
 }
 unsigned __stdcall FaultingBeginRoutine(void*) { return FaultingRoutine(nullptr); }
+DWORD WINAPI OverflowingRoutine(void*) {
+  Fault("stack");
+  return 1;
+}
 DWORD WINAPI ReturnSeven(void*) {
   Print(std::string("seven ") + (RunsGuarded() ? "guarded" : "unguarded"));
   return 7;
@@ -110,6 +131,7 @@ void FaultOnThreads() {
   ExitCodeOf(handle);
   thread.join();
   Print("std joined");
+  Print("overflow " + std::to_string(ExitCodeOf(CreateThread(nullptr, 0, OverflowingRoutine, nullptr, 0, nullptr))));
 }
 
 void StartThreads() {
@@ -158,12 +180,12 @@ void RunMode() {
   } else if (m == "callback-fault") {
     Configure([](auto& c) { c.userCallback = reinterpret_cast<uint32_t>(&FaultingCallback); });
     Fault("read");
-  } else if (m == "inactive") {
+  } else if (m == "inactive" || m == "inactive-stack") {
     // As before the main window's creation handler switched the guard on.
     crashguard::CrashGuardOptions* options = crashguard::SnapshotCrashGuardOptions();
     options->guardActive = 0;
     crashguard::StoreCrashGuardOptions(*options);
-    Fault("read");
+    Fault(m == "inactive" ? "read" : "stack");
   } else if (m == "quit") {
     PostQuitMessage(0);  // the message loop ends without the close handler's own exit
     return;
@@ -193,6 +215,8 @@ int main(int argc, char** argv) {
   RegisterClassA(&triggerClass);
   SetTimer(CreateWindowA("CrashGuardProbeTrigger", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr), 1, 200,
            nullptr);
+  Registration outer{ExceptionListHead(), reinterpret_cast<void*>(&EndWithCode)};
+  asm volatile("movl %0, %%fs:0" : : "r"(&outer) : "memory");
   Registration* before = ExceptionListHead();
   const int result = kavrel::ProgramStart();
   Print("returned " + std::to_string(result) + (ExceptionListHead() == before ? " head restored" : " head changed"));
