@@ -140,10 +140,10 @@ TEST(CrashGuard, EachKindOfFaultHasItsOwnLine) {
   }
 }
 
-TEST(CrashGuard, GuardedThreadsReturnTheirOwnExitCodeAndOnlyOwnProcessThreadsAreGuarded) {
+TEST(CrashGuard, GuardedThreadsFreeTheirRecordsAndReturnTheirOwnExitCodeAndOnlyOwnProcessThreadsAreGuarded) {
   Probe probe("starts");
   EXPECT_EQ(probe.Exit(), 0);
-  EXPECT_EQ(probe.Output(), "seven guarded|seven 7|wrong 5|seven unguarded|real 7|");
+  EXPECT_EQ(probe.Output(), "seven guarded|seven 7|wrong 5|seven unguarded|real 7|records freed|");
 }
 
 TEST(CrashGuard, TheEndOfTheMessageLoopReturnsThroughTheUnlinkStub) {
@@ -193,6 +193,31 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   kavrel.Close();
   EXPECT_EQ(kavrel.WaitForExit(20000), 0);
   EXPECT_EQ(kavrel.Process().Output(), "");
+}
+
+TEST(CrashGuard, ACheckThreadThatFaultsIsNotWaitedForAndTheNextProjectIsChecked) {
+  testing_support::ScratchDir root;
+  kavrel_testing::UserSettings settings;
+  // The first project's check thread faults while it prepares its backup folder.
+  for (const auto& [source, backup] : {std::pair{"first\\", "fault_check\\"}, {"second\\", "second_backup\\"}}) {
+    CreateDirectoryA((root / source).c_str(), nullptr);
+    testing_support::WriteFileBytes(root / source + "a.txt", "x");
+    settings.projects.push_back({root / source, root / backup});
+  }
+  kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
+  ASSERT_TRUE(kavrel.Start(settings));
+  Sleep(1000);
+  kavrel.ClickStart();
+  HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, 60000);
+  ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.Process().Output();
+  EXPECT_TRUE(Has(kavrel_testing::BoxMessage(box), "尝试的操作：写入"));
+  kavrel_testing::PressButton(box, IDOK);
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return kavrel.Status() == " 监控停止"; }, 60000)) << kavrel.Progress();
+  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现1个增量文件并已备份");
+  EXPECT_EQ(LinkCount(root / "first\\a.txt"), 1u);
+  EXPECT_EQ(LinkCount(root / "second\\a.txt"), 2u);
+  kavrel.Close();
+  EXPECT_EQ(kavrel.WaitForExit(20000), 0);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"
 #include "crashguard/guard_options.h"
+#include "crashguard/process_map.h"
 
 namespace {
 
@@ -87,6 +88,23 @@ DWORD WINAPI ReturnSeven(void*) {
   return 7;
 }
 DWORD __cdecl LeavesItsArgument(void*) { return 5; }
+// A report of a megabyte in the thread's own records, which only the
+// guarded thread's clean-up frees.
+DWORD WINAPI KeepsABigReport(void*) {
+  crashguard::StoreThreadReport(std::string(1 << 20, 'x'), "");
+  return 0;
+}
+
+// Committed private memory, in megabytes, from the address-space map (Wine's
+// memory counters do not follow allocations).
+long long MegabytesInUse() {
+  long long bytes = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region);
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize)
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) bytes += region.RegionSize;
+  return bytes >> 20;
+}
 
 // Waits with the window answering.
 DWORD ExitCodeOf(HANDLE thread) {
@@ -141,9 +159,13 @@ void StartThreads() {
   HANDLE self = OpenProcess(PROCESS_ALL_ACCESS, FALSE, GetCurrentProcessId());
   Print("real " + std::to_string(ExitCodeOf(CreateRemoteThread(self, nullptr, 0, ReturnSeven, nullptr, 0, nullptr))));
   CloseHandle(self);
+  const long long before = MegabytesInUse();
+  for (int i = 0; i < 32; ++i) ExitCodeOf(CreateThread(nullptr, 0, KeepsABigReport, nullptr, 0, nullptr));
+  Print(MegabytesInUse() - before < 16 ? "records freed" : "records kept");
 }
 
 crashguard::ApiHook* g_linkHook = nullptr;
+crashguard::ApiHook* g_attributesHook = nullptr;
 
 // The worker that links the file named fault_here faults, once.
 BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECURITY_ATTRIBUTES* security) {
@@ -153,14 +175,25 @@ BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECUR
                                   reinterpret_cast<int32_t>(security));
 }
 
+// The check thread that prepares a backup folder named fault_check faults.
+BOOL WINAPI FaultingSetFileAttributes(const char* name, DWORD attributes) {
+  if (std::strstr(name, "fault_check")) Fault("write");
+  return g_attributesHook->CallOriginal(reinterpret_cast<int32_t>(name), static_cast<int32_t>(attributes));
+}
+
+crashguard::ApiHook* Hook(const char* function, void* replacement) {
+  crashguard::ApiHook* hook = crashguard::AllocateApiHook();
+  hook->ConstructApiHook();
+  if (!hook->HookByNameDefault("kernel32", function, reinterpret_cast<crashguard::CodeAddress>(replacement)))
+    Print(std::string("not hooked ") + function);
+  return hook;
+}
+
 void RunMode() {
   const std::string& m = g_mode;
   if (m == "check") {  // the test drives the window; nothing closes it here
-    g_linkHook = crashguard::AllocateApiHook();
-    g_linkHook->ConstructApiHook();
-    if (!g_linkHook->HookByNameDefault("kernel32", "CreateHardLinkA",
-                                       reinterpret_cast<crashguard::CodeAddress>(&FaultingCreateHardLink)))
-      Print("not hooked");
+    g_linkHook = Hook("CreateHardLinkA", reinterpret_cast<void*>(&FaultingCreateHardLink));
+    g_attributesHook = Hook("SetFileAttributesA", reinterpret_cast<void*>(&FaultingSetFileAttributes));
     return;
   }
   if (m == "threads") FaultOnThreads();
