@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "backup/check_run.h"
-#include "backup/check_state.h"
-#include "backup/program_globals.h"
-#include "backup/file_search.h"
+#include "backup/check/check_run.h"
+#include "backup/check/check_state.h"
+#include "backup/check/report_line.h"
+#include "backup/check/file_search.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class BenchWindow : public kavrel::CheckWindow {
   void SetProgress(const std::string&) override {}
   void SetFileCount(int, const std::string&) override {}
   void SetRowImage(int, int) override {}
-  void SetIcon(HICON) override {}
+  void SetBusy(bool) override {}
 
  private:
   std::string monitorDir_, backupDir_;
@@ -57,7 +57,7 @@ bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 // the destination lookup, two opens and two identity reads.
 long FloorWalk(const std::string& dir, const std::string& backupDir, long& same) {
   long files = 0;
-  kavrel::FileSearch search(dir + "*.*");
+  shell::FileSearch search(dir + "*.*");
   for (bool more = search.Found(); more; more = search.Next()) {
     const std::string name = search.Entry().cFileName;
     if (name == "." || name == "..") continue;

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "apps/kavrel/help_window.h"
-#include "backup/help_actions.h"
+#include "backup/ui/help_actions.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/modal_watch.h"
 

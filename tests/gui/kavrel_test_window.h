@@ -5,7 +5,7 @@
 
 #include "apps/kavrel/main_window.h"
 #include "apps/kavrel/program_start.h"
-#include "backup/program_globals.h"
+#include "backup/ui/program_globals.h"
 #include "backup/utilities.h"
 
 namespace kavrel_testing {

@@ -3,11 +3,11 @@
 
 #include <random>
 
-#include "backup/check_state.h"
-#include "backup/close_query.h"
-#include "backup/program_globals.h"
-#include "backup/project_list.h"
-#include "backup/settings_load.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/close_query.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/project_list.h"
+#include "backup/ui/settings_load.h"
 #include "backup/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "support/settings_fixture.h"
