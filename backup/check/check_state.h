@@ -9,7 +9,6 @@
 namespace kavrel {
 
 struct CheckCounters {
-  volatile LONG exitPending = 0;  // the window was closed while monitoring ran
   volatile LONG stop = 0;         // a stop was requested
   HANDLE checkThread = nullptr;   // the running check thread
   volatile LONG finished = 0;     // the running check has ended

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "backup/check/check_state.h"
 #include "backup/ui/monitor_stop.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/settings/settings_key.h"
@@ -33,8 +33,9 @@ bool SaveSettings(const SettingsFile& file) {
 }
 
 bool OnMainWindowCloseQuery() {
-  if (MainWindow().Text(kStartMonitorButton) != "开始监控") {
-    InterlockedExchange(&Counters().exitPending, 1);
+  ProgramState& state = Program();
+  if (state.monitoring) {
+    InterlockedExchange(&state.exitPending, 1);
     RequestMonitoringStop();
     return false;
   }

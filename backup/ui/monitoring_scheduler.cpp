@@ -11,6 +11,7 @@
 #include "backup/ui/close_query.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/ui/project_editor.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/check/report_line.h"
 #include "backup/ui/duration_text.h"
@@ -114,7 +115,9 @@ void EndRun() {
   else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份");
   window.SetEnabled(kStartMonitorButton, true);
   window.SetText(kStartMonitorButton, kStartCaption);
-  if (Counters().exitPending != 0) OnMainWindowCloseQuery();
+  ProgramState& state = Program();
+  state.monitoring = false;
+  if (state.exitPending != 0) OnMainWindowCloseQuery();
 }
 
 }  // namespace
@@ -130,7 +133,7 @@ void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval) {
 
 void OnStartMonitorClicked() {
   ui::Form& window = Window();
-  if (window.Text(kStartMonitorButton) == kStopCaption) {
+  if (Program().monitoring) {
     RequestMonitoringStop();
     return;
   }
@@ -149,6 +152,7 @@ void OnStartMonitorClicked() {
 
   int32_t startDelay = 0, interval = 0;
   ReadScheduleSeconds(startDelay, interval);
+  Program().monitoring = true;
   window.SetText(kStartMonitorButton, kStopCaption);
   window.SetText(kReportBox, " >> 如有错误信息，请及时更正。");
   Counters().stop = 0;

@@ -9,9 +9,7 @@ namespace kavrel {
 
 std::string BackupSuffix;
 std::vector<std::string> MonitorDirList;
-int32_t CheckedProjectCount = 0;
 MenuItemRef MenuItemTable[kMenuItemTableSize];
-EditState ProjectEditState;
 std::string BrowseStartFolder;
 crashguard::ApiHook* ProgramApiHook = nullptr;
 

@@ -13,7 +13,6 @@ namespace kavrel {
 
 extern std::string BackupSuffix;      // "_backupx\" once the main window exists
 extern std::vector<std::string> MonitorDirList;  // column 3 of each project row, in row order
-extern int32_t CheckedProjectCount;   // ticked project rows
 
 struct MenuItemRef {
   ui::Form* window = nullptr;
@@ -21,12 +20,6 @@ struct MenuItemRef {
 };
 constexpr int kMenuItemTableSize = 21;
 extern MenuItemRef MenuItemTable[kMenuItemTableSize];
-
-struct EditState {
-  int32_t editMode = 0;   // 0 adds a new project, 1 edits editedRow
-  int32_t editedRow = 0;  // 0-based
-};
-extern EditState ProjectEditState;
 
 extern crashguard::ApiHook* ProgramApiHook;  // the program's one inline hook object
 extern std::string BrowseStartFolder;  // where the directory chooser opens

@@ -3,6 +3,7 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/notice_box.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/utilities.h"
 #include "backup/ui/window_topmost.h"
@@ -52,13 +53,13 @@ void OnMenuEditProject() {
     OpenNewProjectPanel();
     return;
   }
-  ProjectEditState.editedRow = current;
+  Program().edit.editedRow = current;
   const ProjectRow row = projects.Row(current);
   window.SetText(kMonitorDirBox, row.MonitorDir());
   window.SetText(kBackupDirBox, row.BackupDir());
   CoverPanel(window);
   window.SetEnabled(kBackupDirButton, true);
-  ProjectEditState.editMode = 1;
+  Program().edit.editMode = 1;
 }
 
 void OnEditConfirmClicked() {
@@ -68,12 +69,12 @@ void OnEditConfirmClicked() {
   const std::string backupDir = window.Text(kBackupDirBox);
   const std::string sizeText = FormatByteSize(GetDirectorySize(monitorDir));
   int index;
-  if (ProjectEditState.editMode != 0) {
-    ProjectEditState.editMode = 0;
-    index = ProjectEditState.editedRow;
+  if (Program().edit.editMode != 0) {
+    Program().edit.editMode = 0;
+    index = Program().edit.editedRow;
     MonitorDirList[index] = monitorDir;
     if (!projects.Row(index).Checked()) {
-      ++CheckedProjectCount;
+      ++Program().checkedCount;
       ShowCountText();
     }
     ProjectRow row = projects.Row(index);
@@ -84,7 +85,7 @@ void OnEditConfirmClicked() {
     row.SetImage(kImageResting);
   } else {
     index = projects.Append(monitorDir, backupDir, sizeText, true);
-    ++CheckedProjectCount;
+    ++Program().checkedCount;
     ShowCountText();
   }
   projects.View().EnsureVisible(index);
@@ -94,13 +95,13 @@ void OnEditConfirmClicked() {
 
 void OnEditCancelClicked() {
   ui::Form& window = MainWindow();
-  if (CheckedProjectCount > 0) window.SetEnabled(kStartMonitorButton, true);
-  ProjectEditState.editMode = 0;
+  if (Program().checkedCount > 0) window.SetEnabled(kStartMonitorButton, true);
+  Program().edit.editMode = 0;
   ShowList(window);
 }
 
 void OnProjectListCheckToggled(int, int state) {
-  CheckedProjectCount += state == 1 ? 1 : -1;
+  Program().checkedCount += state == 1 ? 1 : -1;
   ShowCountText();
 }
 

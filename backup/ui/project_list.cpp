@@ -4,6 +4,7 @@
 
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 
 namespace kavrel {
 
@@ -105,6 +106,6 @@ void ProjectList::Renumber(int from) {
 
 std::string CountText(int32_t checkedCount) { return " 当前选中" + std::to_string(checkedCount) + "个项目"; }
 
-void ShowCountText() { MainWindow().SetText(kProgressBox, CountText(CheckedProjectCount)); }
+void ShowCountText() { MainWindow().SetText(kProgressBox, CountText(Program().checkedCount)); }
 
 }  // namespace kavrel

@@ -83,7 +83,7 @@ class ProjectList {
 
 // " 当前选中" + count + "个项目".
 std::string CountText(int32_t checkedCount);
-// Writes the count text of CheckedProjectCount to 过程框.
+// Writes the count text of the ticked projects to 过程框.
 void ShowCountText();
 
 }  // namespace kavrel

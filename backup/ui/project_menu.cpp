@@ -7,6 +7,7 @@
 
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_list.h"
 
@@ -24,7 +25,7 @@ const std::vector<int> kHideableItems = {
 
 ProjectListState CurrentState() {
   ProjectList projects = ProjectList::Main();
-  return ProjectListState{projects.Count(), CheckedProjectCount, projects.View().CurrentRow()};
+  return ProjectListState{projects.Count(), Program().checkedCount, projects.View().CurrentRow()};
 }
 
 void ApplyHidden(const std::vector<int>& hidden) {
@@ -92,20 +93,20 @@ void OnMenuNewProject() { OpenNewProjectPanel(); }
 void OnMenuSelectAll() {
   ProjectList projects = ProjectList::Main();
   projects.SetAllChecked(true);
-  CheckedProjectCount = projects.Count();
+  Program().checkedCount = projects.Count();
   ShowCountText();
 }
 
 void OnMenuClearAll() {
   ProjectList::Main().SetAllChecked(false);
-  CheckedProjectCount = 0;
+  Program().checkedCount = 0;
   ShowCountText();
 }
 
 void OnMenuInvertSelection() {
   ProjectList projects = ProjectList::Main();
   projects.InvertChecks();
-  CheckedProjectCount = projects.Count() - CheckedProjectCount;
+  Program().checkedCount = projects.Count() - Program().checkedCount;
   ShowCountText();
 }
 
@@ -136,7 +137,7 @@ void OnMenuDeleteCurrentProject() {
   ProjectList projects = ProjectList::Main();
   const int current = CurrentRow();
   if (current < 0) return;
-  if (projects.Delete(current)) --CheckedProjectCount;
+  if (projects.Delete(current)) --Program().checkedCount;
   ShowCountText();
   if (projects.Count() == 0) MainWindow().SetVisible(kHintLabel, true);
 }
@@ -145,7 +146,7 @@ void OnMenuDeleteSelectedProjects() {
   ProjectList projects = ProjectList::Main();
   const int deleted = projects.DeleteTicked();
   if (deleted > 0) {
-    CheckedProjectCount -= deleted;
+    Program().checkedCount -= deleted;
     ShowCountText();
   }
   if (projects.Count() == 0) MainWindow().SetVisible(kHintLabel, true);
@@ -154,7 +155,7 @@ void OnMenuDeleteSelectedProjects() {
 void OnMenuDeleteAllProjects() {
   ProjectList::Main().DeleteAll();
   MainWindow().SetVisible(kHintLabel, true);
-  CheckedProjectCount = 0;
+  Program().checkedCount = 0;
   MainWindow().SetText(kProgressBox, std::string());
 }
 

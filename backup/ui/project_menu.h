@@ -6,7 +6,7 @@ namespace kavrel {
 
 struct ProjectListState {
   int rowCount = 0;
-  int checkedCount = 0;  // CheckedProjectCount
+  int checkedCount = 0;  // ticked rows
   int currentRow = -1;   // -1 when no row is selected
 };
 

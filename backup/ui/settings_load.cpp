@@ -5,6 +5,7 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/check/check_run.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/settings/settings_key.h"
@@ -33,7 +34,7 @@ void LoadProjects(const std::vector<ProjectLine>& lines) {
     projects.Append(line.monitorDir, line.backupDir, FormatByteSize(GetDirectorySize(line.monitorDir)),
                     line.checked);
     if (line.checked) {
-      ++CheckedProjectCount;
+      ++Program().checkedCount;
       ShowCountText();
     }
   }

@@ -1,6 +1,7 @@
 #include "backup/ui/window_topmost.h"
 
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 
 namespace kavrel {
 
@@ -14,13 +15,15 @@ void ReleaseTopmost() {
   const MenuItemRef& item = MenuItemTable[kTopmostEntry];
   item.window->SetTopmost(false);
   item.window->SetMenuCaption(item.item, kTopmostCaption);
+  Program().topmost = false;
 }
 
 void OnMenuWindowTopmost() {
   const MenuItemRef& item = MenuItemTable[kTopmostEntry];
-  if (item.window->MenuCaption(item.item) == kTopmostCaption) {
+  if (!Program().topmost) {
     item.window->SetTopmost(true);
     item.window->SetMenuCaption(item.item, kReleaseCaption);
+    Program().topmost = true;
   } else {
     ReleaseTopmost();
   }

@@ -6,7 +6,7 @@ namespace kavrel {
 // Switches always on top off and resets the item to "窗口置顶"; done before
 // any dialog or box so that it cannot hide behind the main window.
 void ReleaseTopmost();
-// The menu command: toggles the state by the item's caption.
+// The menu command: toggles the program's topmost state and the item's caption.
 void OnMenuWindowTopmost();
 
 }  // namespace kavrel
