@@ -4,6 +4,7 @@
 
 #include "backup/ui/program_globals.h"
 #include "gui/kavrel_test_window.h"
+#include "gui/dialog_helper_test.h"
 #include "gui/modal_watch.h"
 
 namespace {
@@ -13,6 +14,7 @@ using kavrel_testing::BoxMessage;
 using kavrel_testing::KavrelWindowTest;
 using kavrel_testing::ModalWatch;
 using kavrel_testing::PressButton;
+using kavrel_testing::SelectedFolderName;
 using testing_support::FindChild;
 using testing_support::WindowText;
 
@@ -20,19 +22,6 @@ const char kSystemPartitionQuestion[] =
     "该目录位于系统所在分区，非常可能由于系统限制无法完整备份，并可能引发系统故障，你真的要冒此风险吗？";
 
 std::string WithoutBackslash(const std::string& path) { return path.substr(0, path.size() - 1); }
-
-// The text of the folder the dialog's tree has selected.
-std::string SelectedFolderName(HWND dialog) {
-  HWND tree = FindChild(dialog, WC_TREEVIEWA, "");
-  char text[MAX_PATH] = {};
-  TVITEMA item = {};
-  item.mask = TVIF_TEXT;
-  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
 
 // Picks a folder as the user does: its path typed into the edit box where the
 // dialog has one, and selected in the tree (Wine's dialog goes by the tree

@@ -6,9 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "shelltool/dialog_helper.h"
-#include "shelltool/dialog_helper_module.h"
-#include "support/test_support.h"
+#include "gui/dialog_helper_test.h"
 
 namespace {
 
@@ -80,28 +78,14 @@ class BoxWatcher {
   std::thread thread_;
 };
 
-class MessageBoxTest : public ::testing::Test {
+class MessageBoxTest : public kavrel_testing::DialogHelperTest {
  protected:
-  void SetUp() override {
-    InitDialogHelperGlobals();
-    helper_ = AllocateShellDialogHelper();
-    ConstructShellDialogHelper(*helper_);
-    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(owner_);
-    ReleaseShellDialogHelper(helper_);
-    FreeDialogHelperGlobals();
-  }
   // A plain box of this style, for the platform's own captions and place.
   SeenBox PlainBox(const std::string& text, int32_t style, int pressId) {
     BoxWatcher watcher(GetCurrentThreadId(), pressId);
     helper_->MessageBoxWithTimeout(text, style, "比较", owner_);
     return watcher.Seen();
   }
-  ShellDialogHelper* helper_ = nullptr;
-  HWND owner_ = nullptr;
 };
 
 TEST_F(MessageBoxTest, WithoutATimeOutTheBoxWaitsAndNoGivesSix) {

@@ -10,6 +10,7 @@
 
 #include <set>
 
+#include "gui/dialog_helper_test.h"
 #include "gui/modal_watch.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
@@ -21,6 +22,7 @@ using namespace shell;
 using kavrel_testing::BoxMessage;
 using kavrel_testing::ModalWatch;
 using kavrel_testing::PressButton;
+using kavrel_testing::SelectedFolderName;
 using testing_support::FindChild;
 using testing_support::ScratchDir;
 using testing_support::WaitUntil;
@@ -29,38 +31,12 @@ using testing_support::WindowText;
 constexpr int kRedEdit = 706, kGreenEdit = 707, kBlueEdit = 708;
 constexpr int kNameBox = cmb13;  // the Explorer-style dialog's file-name box
 
-class ShellDialogTest : public ::testing::Test {
+class ShellDialogTest : public kavrel_testing::DialogHelperTest {
  protected:
-  void SetUp() override {
-    InitDialogHelperGlobals();
-    helper_ = AllocateShellDialogHelper();
-    ConstructShellDialogHelper(*helper_);
-    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(owner_);
-    ReleaseShellDialogHelper(helper_);
-    FreeDialogHelperGlobals();
-  }
-  ShellDialogHelper* helper_ = nullptr;
-  HWND owner_ = nullptr;
   ScratchDir dir_;
 };
 
 // --- the folder picker ---
-
-std::string SelectedFolderName(HWND dialog) {
-  HWND tree = FindChild(dialog, WC_TREEVIEWA, "");
-  char text[MAX_PATH] = {};
-  TVITEMA item = {};
-  item.mask = TVIF_TEXT;
-  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
 
 void ClickButton(HWND dialog, const std::string& text) { SendMessageA(FindChild(dialog, "Button", text), BM_CLICK, 0, 0); }
 
