@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/gbk_text.h"
+#include "shelltool/owned.h"
 
 namespace {
 ProgramExitRoutine g_exitRoutine = nullptr;
@@ -21,21 +22,6 @@ std::wstring Widen(const std::string& text) {
   MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], n);
   return wide;
 }
-
-// A dispatch pointer that is released when it goes out of scope.
-class DispatchRef {
- public:
-  DispatchRef() = default;
-  explicit DispatchRef(IDispatch* p) : p_(p) {}
-  DispatchRef(const DispatchRef&) = delete;
-  DispatchRef& operator=(const DispatchRef&) = delete;
-  ~DispatchRef() { if (p_) p_->Release(); }
-  IDispatch* get() const { return p_; }
-  IDispatch** out() { return &p_; }
-
- private:
-  IDispatch* p_ = nullptr;
-};
 
 // Invokes a named member; returns the HRESULT and the exception's own code.
 HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args,
@@ -57,27 +43,6 @@ HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT
   return hr;
 }
 
-class ComApartment {
- public:
-  ComApartment() { CoInitialize(nullptr); }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() { CoUninitialize(); }
-};
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() { if (h_ != INVALID_HANDLE_VALUE) FindClose(h_); }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
-
 bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
@@ -85,17 +50,17 @@ bool IsDotEntry(const char* name) {
 // Sum of the files below dir (ending in a backslash); false when a folder
 // cannot be listed.
 bool AddFolderFiles(const std::string& dir, int64_t& total) {
-  WIN32_FIND_DATAA data;
-  FindHandle find(FindFirstFileA((dir + "*").c_str(), &data));
-  if (!find.valid()) return false;
+  shell::FileSearch search(dir + "*");
+  if (!search.Found()) return false;
   do {
+    const WIN32_FIND_DATAA& data = search.Entry();
     if (IsDotEntry(data.cFileName)) continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (search.IsDirectory()) {
       if (!AddFolderFiles(dir + data.cFileName + "\\", total)) return false;
     } else {
       total += (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
-  } while (FindNextFileA(find.get(), &data));
+  } while (search.Next());
   return GetLastError() == ERROR_NO_MORE_FILES;
 }
 }  // namespace
@@ -136,17 +101,16 @@ bool GuardSingleInstanceByProcess(const std::string& executableName, int32_t all
     const std::string wanted =
         gbk::ToLowerAscii(executableName.empty() ? OwnExecutableName() : executableName);
     int count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot != INVALID_HANDLE_VALUE) {
+    shell::OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot.Valid()) {
       PROCESSENTRY32 entry = {};
       entry.dwSize = sizeof entry;
-      for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry)) {
+      for (BOOL ok = Process32First(snapshot.Get(), &entry); ok; ok = Process32Next(snapshot.Get(), &entry)) {
         std::string name(entry.szExeFile);
         size_t cut = name.find_last_of("\\/");  // the snapshot may give a path
         if (cut != std::string::npos) name = name.substr(cut + 1);
         if (gbk::ToLowerAscii(name) == wanted) ++count;
       }
-      CloseHandle(snapshot);
     }
     if (count <= allowedCount) return false;
   }
@@ -192,13 +156,14 @@ int64_t SumFolderFiles(const std::string& path) {
 }
 
 int64_t GetFolderSizeViaCom(const std::string& path) {
-  ComApartment apartment;
+  shell::ComApartment apartment;  // entered first: it outlives every pointer below
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(L"scripting.FileSystemObject", &clsid))) return -1;
-  DispatchRef fileSystem;
+  IDispatch* created = nullptr;
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                              IID_IDispatch, reinterpret_cast<void**>(fileSystem.out()))))
+                              IID_IDispatch, reinterpret_cast<void**>(&created))))
     return -1;
+  shell::OwnedDispatch fileSystem(created);
 
   VARIANT arg;
   VariantInit(&arg);
@@ -213,7 +178,7 @@ int64_t GetFolderSizeViaCom(const std::string& path) {
     VariantClear(&folderValue);
     return 0;
   }
-  DispatchRef folder(folderValue.pdispVal);
+  shell::OwnedDispatch folder(folderValue.pdispVal);
   folderValue.vt = VT_EMPTY;  // ownership moved to folder
 
   VARIANT size;
@@ -290,9 +255,10 @@ bool DelayWithMessages(int32_t amount, int32_t unit) {
   LARGE_INTEGER due;
   due.QuadPart = static_cast<LONGLONG>(double(amount) * multiplier * -10000.0);
 
-  HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
-  if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-    while (MsgWaitForMultipleObjects(1, &timer, FALSE, INFINITE, 0xFF) != WAIT_OBJECT_0) {
+  shell::OwnedHandle timer(CreateWaitableTimerA(nullptr, FALSE, nullptr));
+  HANDLE waited = timer.Get();
+  if (timer.Valid() && SetWaitableTimer(waited, &due, 0, nullptr, nullptr, FALSE)) {
+    while (MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, 0xFF) != WAIT_OBJECT_0) {
       PumpPendingMessages();
     }
   } else {
@@ -303,7 +269,6 @@ bool DelayWithMessages(int32_t amount, int32_t unit) {
       PumpPendingMessages();
     }
   }
-  if (timer) CloseHandle(timer);
   return true;
 }
 

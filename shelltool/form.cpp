@@ -190,17 +190,36 @@ Form::~Form() {
   if (labelBrush_) DeleteObject(labelBrush_);
 }
 
-void Form::Bind(int controlId, Event event, Handler handler) {
+void Form::Bind(int controlId, Event event, std::function<void()> handler) {
   handlers_[{controlId, event}] = std::move(handler);
 }
 
+void Form::Bind(int controlId, Event event, std::function<void(const MouseEvent&)> handler) {
+  handlers_[{controlId, event}] = std::move(handler);
+}
+
+void Form::Bind(int controlId, std::function<void(const CheckToggled&)> handler) {
+  handlers_[{controlId, Event::CheckToggled}] = std::move(handler);
+}
+
+void Form::Bind(int controlId, std::function<void(const WheelTurned&)> handler) {
+  handlers_[{controlId, Event::MouseWheel}] = std::move(handler);
+}
+
+void Form::Bind(std::function<void(CloseQuery&)> handler) { handlers_[{kWindow, Event::CloseQuery}] = std::move(handler); }
+
 bool Form::HasHandler(int controlId, Event event) const { return handlers_.count({controlId, event}) != 0; }
 
-void Form::Fire(int controlId, Event event, EventArgs& args) {
+template <typename... Args>
+void Form::Fire(int controlId, Event event, Args&... args) {
   auto it = handlers_.find({controlId, event});
   if (it == handlers_.end()) return;
-  Handler handler = it->second;  // a handler may rebind or destroy
-  handler(args);
+  const Handler handler = it->second;  // a handler may rebind or destroy
+  if (auto* plain = std::get_if<std::function<void()>>(&handler)) {
+    (*plain)();
+  } else if constexpr (sizeof...(Args) == 1) {
+    if (auto* typed = std::get_if<std::function<void(Args&...)>>(&handler)) (*typed)(args...);
+  }
 }
 
 bool Form::Create(HWND owner) {
@@ -225,8 +244,7 @@ bool Form::Create(HWND owner) {
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
   if (!labelBrush_) labelBrush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   CreateControls();
-  EventArgs args;
-  Fire(kWindow, Event::Created, args);
+  Fire(kWindow, Event::Created);
   if (window_ && !def_.loadHidden) {
     ShowWindow(window_, SW_SHOW);
     UpdateWindow(window_);
@@ -578,13 +596,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = window_;
   switch (msg) {
     case WM_COMMAND: {
-      EventArgs args;
       if (lp == 0 && HIWORD(wp) == 0) {  // a menu item
-        Fire(LOWORD(wp), Event::Clicked, args);
+        Fire(LOWORD(wp), Event::Clicked);
         return 0;
       }
       if (HIWORD(wp) == BN_CLICKED) {
-        Fire(ControlIdOf(reinterpret_cast<HWND>(lp)), Event::Clicked, args);
+        Fire(ControlIdOf(reinterpret_cast<HWND>(lp)), Event::Clicked);
         return 0;
       }
       if (HIWORD(wp) == EN_CHANGE) {
@@ -597,8 +614,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_HSCROLL:
     case WM_VSCROLL:
       if (lp) {
-        EventArgs args;
-        Fire(ControlIdOf(reinterpret_cast<HWND>(lp)), Event::PositionChanged, args);
+        Fire(ControlIdOf(reinterpret_cast<HWND>(lp)), Event::PositionChanged);
         return 0;
       }
       break;
@@ -612,25 +628,23 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_RBUTTONUP: {
-      EventArgs args{GET_X_LPARAM(lp), GET_Y_LPARAM(lp), static_cast<int>(wp)};
+      const MouseEvent args{GET_X_LPARAM(lp), GET_Y_LPARAM(lp), static_cast<int>(wp)};
       Fire(kWindow, Event::RightButtonUp, args);
       return 0;
     }
     case WM_CLOSE: {
-      EventArgs args;
-      Fire(kWindow, Event::CloseQuery, args);
-      if (!args.cancel && window_) DestroyWindow(hwnd);
+      CloseQuery query;
+      Fire(kWindow, Event::CloseQuery, query);
+      if (!query.cancel && window_) DestroyWindow(hwnd);
       return 0;
     }
     case WM_TIMER: {
-      EventArgs args;
-      Fire(static_cast<int>(wp), Event::Tick, args);
+      Fire(static_cast<int>(wp), Event::Tick);
       return 0;
     }
     case WM_DESTROY: {
       destroying_ = true;
-      EventArgs args;
-      Fire(kWindow, Event::Destroyed, args);
+      Fire(kWindow, Event::Destroyed);
       LiveForms().erase(this);
       modalDone_ = true;
       if (def_.quitOnDestroy) PostQuitMessage(0);
@@ -654,7 +668,6 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT Form::HandleNotify(NMHDR* header) {
   const int id = ControlIdOf(header->hwndFrom);
-  EventArgs args;
   switch (header->code) {
     case LVN_ITEMCHANGED: {
       auto* change = reinterpret_cast<NMLISTVIEW*>(header);
@@ -662,21 +675,18 @@ LRESULT Form::HandleNotify(NMHDR* header) {
       const UINT newImage = (change->uNewState & LVIS_STATEIMAGEMASK) >> 12;
       if ((change->uChanged & LVIF_STATE) && oldImage != 0 && newImage != 0 && oldImage != newImage &&
           g_programCheckChanges == 0 && change->iItem >= 0) {
-        args.a = change->iItem;
-        args.b = newImage == 2 ? 1 : 0;
-        Fire(id, Event::CheckToggled, args);
+        const CheckToggled toggled{change->iItem, newImage == 2 ? 1 : 0};
+        Fire(id, Event::CheckToggled, toggled);
       }
       return 0;
     }
     case NM_RCLICK:
-      Fire(id, Event::RightClick, args);
+      Fire(id, Event::RightClick);
       return 0;
     case NM_DBLCLK: {
       auto* activate = reinterpret_cast<NMITEMACTIVATE*>(header);
-      args.a = activate->ptAction.x;
-      args.b = activate->ptAction.y;
-      args.c = static_cast<int>(activate->uKeyFlags);
-      Fire(id, Event::DoubleClick, args);
+      const MouseEvent click{activate->ptAction.x, activate->ptAction.y, static_cast<int>(activate->uKeyFlags)};
+      Fire(id, Event::DoubleClick, click);
       return 0;
     }
     default:
@@ -690,15 +700,15 @@ LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
   switch (msg) {
     case WM_MOUSEWHEEL:
       if (form->HasHandler(id, Event::MouseWheel)) {
-        EventArgs args{GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA, GET_KEYSTATE_WPARAM(wp)};
-        form->Fire(id, Event::MouseWheel, args);
+        const WheelTurned turn{GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA, GET_KEYSTATE_WPARAM(wp)};
+        form->Fire(id, Event::MouseWheel, turn);
         return 0;
       }
       break;
     case WM_LBUTTONUP:
       if (form->HasHandler(id, Event::LeftButtonUp)) {
         LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        EventArgs args{GET_X_LPARAM(lp), GET_Y_LPARAM(lp), static_cast<int>(wp)};
+        const MouseEvent args{GET_X_LPARAM(lp), GET_Y_LPARAM(lp), static_cast<int>(wp)};
         form->Fire(id, Event::LeftButtonUp, args);
         return result;
       }

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "shelltool/owned.h"
@@ -98,14 +99,28 @@ enum class Event {
   MouseWheel, LeftButtonUp,                 // any control
 };
 
-// Event arguments: CheckToggled (row, state); MouseWheel (notches, keys);
-// mouse buttons (x, y, keys). A CloseQuery handler sets cancel to keep the
-// window open.
-struct EventArgs {
-  int a = 0, b = 0, c = 0;
+// The arguments of the events that carry any; the other events carry none.
+struct CheckToggled {  // CheckToggled: a user's toggle of a row's check box
+  int row;
+  int state;           // 1 ticked, 0 unticked
+};
+struct WheelTurned {   // MouseWheel
+  int notches;         // positive away from the user
+  int keys;            // MK_* flags
+};
+struct MouseEvent {    // RightButtonUp, LeftButtonUp, DoubleClick
+  int x, y;            // client coordinates
+  int keys;            // MK_* (list views: LVKF_*) flags
+};
+struct CloseQuery {    // CloseQuery: a handler sets cancel to keep the window open
   bool cancel = false;
 };
-using Handler = std::function<void(EventArgs&)>;
+
+// A handler takes its event's arguments, or none (it is then called for any
+// event it is bound to).
+using Handler = std::variant<std::function<void()>, std::function<void(const CheckToggled&)>,
+                             std::function<void(const WheelTurned&)>, std::function<void(const MouseEvent&)>,
+                             std::function<void(CloseQuery&)>>;
 
 // Thin access to a report-style list view. Check changes made here raise no
 // CheckToggled event: only the user's own toggles do.
@@ -139,7 +154,11 @@ class Form {
   Form& operator=(const Form&) = delete;
   ~Form();
 
-  void Bind(int controlId, Event event, Handler handler);
+  void Bind(int controlId, Event event, std::function<void()> handler);
+  void Bind(int controlId, Event event, std::function<void(const MouseEvent&)> handler);
+  void Bind(int controlId, std::function<void(const CheckToggled&)> handler);
+  void Bind(int controlId, std::function<void(const WheelTurned&)> handler);
+  void Bind(std::function<void(CloseQuery&)> handler);  // the window's CloseQuery
 
   // Creates the window and its controls, runs the Created handler, then shows it.
   bool Create(HWND owner = nullptr);
@@ -215,7 +234,9 @@ class Form {
   ControlKind KindOf(int id) const;
   void CreateControls();
   HWND CreateControl(const ControlDef& def);
-  void Fire(int controlId, Event event, EventArgs& args);
+  // Runs the handler bound to the event: a plain one, or one taking args.
+  template <typename... Args>
+  void Fire(int controlId, Event event, Args&... args);
   bool HasHandler(int controlId, Event event) const;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleNotify(NMHDR* header);

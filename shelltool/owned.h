@@ -1,4 +1,6 @@
-// Owners of what the toolkit allocates. Owned: a pointer-sized owner of one
+// The owners of every handle the programs hold: kernel handles (files,
+// threads, snapshots, timers), directory searches, GDI objects, COM pointers
+// and the COM apartment. Owned: a pointer-sized owner of one
 // heap value; copies duplicate the value, a replaced value is freed. It keeps
 // records that hold it standard-layout and their members four bytes wide on
 // the 32-bit build.
@@ -7,6 +9,7 @@
 #include <shtypes.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace shell {
@@ -38,7 +41,7 @@ class Owned {
   T* value_ = nullptr;
 };
 
-// A file, thread or other kernel handle, closed when the owner goes; both
+// A file, thread, snapshot or other kernel handle, closed when the owner goes; both
 // null and INVALID_HANDLE_VALUE mean none. Moves, never copies.
 class OwnedHandle {
  public:
@@ -118,7 +121,40 @@ template <typename T, auto Free>
 using OwnedPtr = std::unique_ptr<T, FreeWith<Free>>;
 
 inline void ReleaseInterface(IUnknown* p) { p->Release(); }
+using OwnedDispatch = OwnedPtr<IDispatch, ReleaseInterface>;
 using OwnedItemList = OwnedPtr<ITEMIDLIST, CoTaskMemFree>;
 using OwnedRegistryKey = OwnedPtr<HKEY__, RegCloseKey>;
+
+}  // namespace shell
+
+namespace shell {
+
+// A directory search (FindFirstFileA/FindNextFileA), closed when it goes;
+// Entry is the entry found last.
+class FileSearch {
+ public:
+  explicit FileSearch(const std::string& pattern) : handle_(FindFirstFileA(pattern.c_str(), &entry_)) {}
+  FileSearch(const FileSearch&) = delete;
+  FileSearch& operator=(const FileSearch&) = delete;
+  ~FileSearch() { if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_); }
+
+  bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Next() { return FindNextFileA(handle_, &entry_) != FALSE; }
+  const WIN32_FIND_DATAA& Entry() const { return entry_; }
+  bool IsDirectory() const { return (entry_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+ private:
+  WIN32_FIND_DATAA entry_;
+  HANDLE handle_;
+};
+
+// The calling thread's COM apartment, entered for the owner's life.
+class ComApartment {
+ public:
+  ComApartment() { CoInitialize(nullptr); }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() { CoUninitialize(); }
+};
 
 }  // namespace shell

@@ -118,8 +118,8 @@ const ui::WindowDef kPreviewWindowDef = {
 ui::Form& PreviewWindow() {
   static ui::Form form(kPreviewWindowDef);
   static const bool bound = [] {
-    form.Bind(ui::kWindow, ui::Event::Destroyed, [](ui::EventArgs&) { OnPreviewWindowDestroyed(); });
-    form.Bind(kPreviewTimer, ui::Event::Tick, [](ui::EventArgs&) { OnPreviewWindowTimer(); });
+    form.Bind(ui::kWindow, ui::Event::Destroyed, OnPreviewWindowDestroyed);
+    form.Bind(kPreviewTimer, ui::Event::Tick, OnPreviewWindowTimer);
     return true;
   }();
   (void)bound;

@@ -1,7 +1,7 @@
 #include "spacemon/drive_list_actions.h"
 
-#include "apps/dunmere/drive_window.h"
-#include "backup/settings_key.h"
+#include "spacemon/drive_window_controls.h"
+#include "backup/settings/settings_key.h"
 #include "backup/utilities.h"
 #include "spacemon/drive_tracker_globals.h"
 #include "spacemon/monitor_thread.h"

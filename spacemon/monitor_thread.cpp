@@ -2,8 +2,9 @@
 
 #include <atomic>
 
-#include "apps/dunmere/drive_window.h"
+#include "spacemon/drive_window_controls.h"
 #include "backup/utilities.h"
+#include "shelltool/owned.h"
 #include "spacemon/drive_space_poll_loop.h"
 #include "spacemon/drive_tracker_globals.h"
 #include "spacemon/window_drive_list.h"
@@ -12,7 +13,7 @@ namespace spacemon {
 
 namespace {
 std::atomic<bool> g_stop{false};
-HANDLE g_thread = nullptr;
+shell::OwnedHandle g_thread;
 }  // namespace
 
 DWORD WINAPI MonitorThreadEntry(LPVOID) {
@@ -25,25 +26,27 @@ DWORD WINAPI MonitorThreadEntry(LPVOID) {
 
 void StartMonitorThread() {
   g_stop = false;
-  StartWorkerThread(MonitorThreadEntry, 0, g_thread);
+  HANDLE thread = nullptr;
+  StartWorkerThread(MonitorThreadEntry, 0, thread);
+  g_thread = shell::OwnedHandle(thread);
 }
 
 bool StopMonitorThread(DWORD timeoutMs) {
   if (!g_thread) return true;
   g_stop = true;
+  HANDLE waited = g_thread.Get();
   const ULONGLONG end = GetTickCount64() + timeoutMs;
   bool ended = false;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (now >= end) break;
-    DWORD woke = MsgWaitForMultipleObjects(1, &g_thread, FALSE, DWORD(end - now), QS_SENDMESSAGE);
+    DWORD woke = MsgWaitForMultipleObjects(1, &waited, FALSE, DWORD(end - now), QS_SENDMESSAGE);
     if (woke == WAIT_OBJECT_0) ended = true;
     if (woke != WAIT_OBJECT_0 + 1) break;
     MSG msg;  // carries out the list change the thread waits on
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
-  CloseHandle(g_thread);
-  g_thread = nullptr;
+  g_thread.Close();
   return ended;
 }
 

@@ -26,16 +26,15 @@ bool g_globalsFreed = false;
 
 void BindDriveWindowHandlers(ui::Form& window) {
   using ui::Event;
-  using ui::EventArgs;
   // The icon belongs to the window's definition: set before the window shows.
-  window.Bind(ui::kWindow, Event::Created, [](EventArgs&) {
+  window.Bind(ui::kWindow, Event::Created, [] {
     DriveSpaceWindow().SetWindowIcon(DriveTrackerIcon());
     OnDriveWindowCreated();
   });
-  window.Bind(kDriveList, Event::CheckToggled, [](EventArgs& e) { OnDriveListCheckToggled(e.a, e.b); });
-  window.Bind(kDriveList, Event::DoubleClick, [](EventArgs&) { OnDriveListDoubleClick(); });
-  window.Bind(kDriveList, Event::RightClick, [](EventArgs&) { OnDriveListRightClick(); });
-  window.Bind(kDriveList, Event::MouseWheel, [](EventArgs& e) { OnListMouseWheel(e.a, e.b); });
+  window.Bind(kDriveList, [](const ui::CheckToggled& e) { OnDriveListCheckToggled(e.row, e.state); });
+  window.Bind(kDriveList, Event::DoubleClick, OnDriveListDoubleClick);
+  window.Bind(kDriveList, Event::RightClick, OnDriveListRightClick);
+  window.Bind(kDriveList, [](const ui::WheelTurned& turn) { OnListMouseWheel(turn.notches, turn.keys); });
 }
 
 void ExitDriveTracker(int exitCode) {

@@ -1,26 +1,11 @@
 // Kavrel's help window: usage text and two tutorial-video links.
 #pragma once
-#include "shelltool/form.h"
+#include "backup/ui/help_window_controls.h"
 
 namespace kavrel {
 
-enum HelpControl : int {
-  kHelpText = 100,     // 报告框
-  kBilibiliBox,        // B站框
-  kBilibiliButton,     // 访问Bilibili
-  kIxiguaBox,          // 西瓜框
-  kIxiguaButton,       // 访问西瓜视频
-  kHelpFooter,         // 标签1
-};
-
-// One constant per link serves its box, its copy and its open.
-extern const char kBilibiliLink[];
-extern const char kIxiguaLink[];
 extern const char kUsageText[];
 
 extern const ui::WindowDef kHelpWindowDef;
-
-// The help window's form; each load creates the window anew from its design.
-ui::Form& HelpWindow();
 
 }  // namespace kavrel

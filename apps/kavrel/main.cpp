@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "apps/kavrel/program_start.h"
-#include "backup/startup.h"
+#include "backup/ui/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // A drive query of an empty removable drive fails quietly instead of

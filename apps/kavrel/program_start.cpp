@@ -5,16 +5,16 @@
 #include <iterator>
 
 #include "apps/kavrel/main_window.h"
-#include "backup/close_query.h"
-#include "backup/directory_choosers.h"
-#include "backup/help_actions.h"
-#include "backup/monitoring_scheduler.h"
-#include "backup/program_globals.h"
-#include "backup/project_editor.h"
-#include "backup/project_menu.h"
-#include "backup/startup.h"
+#include "backup/ui/close_query.h"
+#include "backup/ui/directory_choosers.h"
+#include "backup/ui/help_actions.h"
+#include "backup/ui/monitoring_scheduler.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/project_editor.h"
+#include "backup/ui/project_menu.h"
+#include "backup/ui/startup.h"
 #include "backup/utilities.h"
-#include "backup/window_topmost.h"
+#include "backup/ui/window_topmost.h"
 #include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"
 #include "shelltool/dialog_helper_module.h"
@@ -38,28 +38,24 @@ void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 
 void BindMainWindowHandlers(ui::Form& window) {
   using ui::Event;
-  using ui::EventArgs;
-  window.Bind(ui::kWindow, Event::Created, [](EventArgs&) { OnMainWindowCreated(); });
-  window.Bind(ui::kWindow, Event::CloseQuery, [](EventArgs& e) { e.cancel = !OnMainWindowCloseQuery(); });
-  window.Bind(kThreadSlider, Event::PositionChanged, [](EventArgs&) { OnThreadSliderChanged(); });
-  window.Bind(kStartMonitorButton, Event::Clicked, [](EventArgs&) { OnStartMonitorClicked(); });
-  window.Bind(kProjectList, Event::MouseWheel, [](EventArgs& e) { OnListMouseWheel(e.a, e.b); });
+  window.Bind(ui::kWindow, Event::Created, OnMainWindowCreated);
+  window.Bind([](ui::CloseQuery& query) { query.cancel = !OnMainWindowCloseQuery(); });
+  window.Bind(kThreadSlider, Event::PositionChanged, OnThreadSliderChanged);
+  window.Bind(kStartMonitorButton, Event::Clicked, OnStartMonitorClicked);
+  window.Bind(kProjectList, [](const ui::WheelTurned& turn) { OnListMouseWheel(turn.notches, turn.keys); });
   BindProjectHandlers(window);
 }
 
 void BindProjectHandlers(ui::Form& window) {
   using ui::Event;
-  using ui::EventArgs;
-  auto on = [&window](int id, Event event, void (*handler)()) {
-    window.Bind(id, event, [handler](EventArgs&) { handler(); });
-  };
+  auto on = [&window](int id, Event event, void (*handler)()) { window.Bind(id, event, handler); };
   on(kAddProjectButton, Event::Clicked, OnAddProjectClicked);
   on(kConfirmButton, Event::Clicked, OnEditConfirmClicked);
   on(kCancelButton, Event::Clicked, OnEditCancelClicked);
   on(kMonitorDirButton, Event::Clicked, OnPickMonitorDirClicked);
   on(kBackupDirButton, Event::Clicked, OnPickBackupDirClicked);
   on(kHelpButton, Event::Clicked, OnHelpButtonClicked);
-  window.Bind(kProjectList, Event::CheckToggled, [](EventArgs& e) { OnProjectListCheckToggled(e.a, e.b); });
+  window.Bind(kProjectList, [](const ui::CheckToggled& e) { OnProjectListCheckToggled(e.row, e.state); });
   on(kProjectList, Event::DoubleClick, OnProjectListDoubleClick);
   on(kProjectList, Event::RightClick, OnProjectListRightClick);
   on(ui::kWindow, Event::RightButtonUp, OnMainWindowRightButtonUp);

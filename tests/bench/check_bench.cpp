@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
-#include "backup/check_run.h"
-#include "backup/check_state.h"
-#include "backup/file_search.h"
+#include "backup/check/check_run.h"
+#include "backup/check/check_state.h"
+#include "backup/check/file_search.h"
+#include "backup/check/report_line.h"
+#include "backup/check/worker_slots.h"
 #include "backup/gbk_text.h"
-#include "backup/program_globals.h"
 #include "backup/utilities.h"
-#include "backup/worker_slots.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class BenchWindow : public kavrel::CheckWindow {
   void SetProgress(const std::string&) override {}
   void SetFileCount(int, const std::string&) override {}
   void SetRowImage(int, int) override {}
-  void SetIcon(HICON) override {}
+  void SetBusy(bool) override {}
 
  private:
   std::string monitorDir_, backupDir_;
@@ -91,7 +91,7 @@ bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 // The directory search entries alone, with names lower-cased as the check
 // lists them.
 void FloorWalk(const std::string& dir, std::vector<std::string>& files) {
-  kavrel::FileSearch search(dir + "*.*");
+  shell::FileSearch search(dir + "*.*");
   for (bool more = search.Found(); more; more = search.Next()) {
     const std::string name = search.Entry().cFileName;
     if (name == "." || name == "..") continue;

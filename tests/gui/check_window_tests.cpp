@@ -1,10 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "backup/check_run.h"
-#include "backup/check_state.h"
-#include "backup/project_list.h"
-#include "backup/window_icons.h"
+#include "backup/check/check_run.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/main_check_window.h"
+#include "backup/ui/project_list.h"
+#include "backup/ui/window_icons.h"
 #include "gui/kavrel_test_window.h"
 #include "support/test_support.h"
 

@@ -2,7 +2,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "backup/program_globals.h"
+#include "backup/ui/program_globals.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/dialog_helper_test.h"
 #include "gui/modal_watch.h"

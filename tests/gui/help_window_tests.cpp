@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "apps/kavrel/help_window.h"
-#include "backup/help_actions.h"
+#include "backup/ui/help_actions.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/modal_watch.h"
 
@@ -42,6 +42,7 @@ void WithHelpWindow(const std::function<void(HWND help)>& inspect) {
 TEST_F(KavrelWindowTest, HelpWindowShowsTheUsageTextWithoutMinimiseBox) {
   window().SetTopmost(true);
   window().SetMenuCaption(kMenuWindowTopmost, "取消置顶");
+  kavrel::Program().topmost = true;
   std::string text, caption;
   LONG style = 0;
   bool ownerEnabled = true, topmost = true;

@@ -5,8 +5,13 @@
 
 #include "apps/kavrel/main_window.h"
 #include "apps/kavrel/program_start.h"
-#include "backup/program_globals.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/utilities.h"
+
+// The program state's fields under the names the cases read them by.
+inline int32_t& CheckedProjectCount = kavrel::Program().checkedCount;
+inline kavrel::EditState& ProjectEditState = kavrel::Program().edit;
 
 namespace kavrel_testing {
 

@@ -1,8 +1,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "backup/check_state.h"
-#include "backup/startup.h"
+#include "backup/check/check_state.h"
+#include "backup/check/report_line.h"
+#include "backup/ui/startup.h"
 #include "crashguard/fault_report.h"
 #include "crashguard/guard_options.h"
 #include "crashguard/runtime_errors.h"

@@ -1,10 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "backup/program_globals.h"
-#include "backup/project_editor.h"
-#include "backup/project_list.h"
-#include "backup/project_menu.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/project_editor.h"
+#include "backup/ui/project_list.h"
+#include "backup/ui/project_menu.h"
 #include "backup/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/modal_watch.h"

@@ -4,10 +4,10 @@
 #include <string>
 #include <thread>
 
-#include "backup/check_state.h"
-#include "backup/monitoring_scheduler.h"
-#include "backup/program_globals.h"
-#include "backup/project_list.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/monitoring_scheduler.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/project_list.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/text_recorder.h"
 #include "support/test_support.h"

@@ -3,11 +3,11 @@
 
 #include <random>
 
-#include "backup/check_state.h"
-#include "backup/close_query.h"
-#include "backup/program_globals.h"
-#include "backup/project_list.h"
-#include "backup/settings_load.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/close_query.h"
+#include "backup/ui/program_globals.h"
+#include "backup/ui/project_list.h"
+#include "backup/ui/settings_load.h"
 #include "backup/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "support/settings_fixture.h"
@@ -222,12 +222,13 @@ TEST_F(SettingsWindowTest, ScheduleBoxesOfZeroOrEmptyAreSavedAsTheyAreAndComeBac
 }
 
 TEST_F(SettingsWindowTest, ClosingWhileMonitoringRequestsTheStopAndKeepsTheWindowOpen) {
+  Program().monitoring = true;  // as the run shows it
   window().SetText(kStartMonitorButton, "停止监控");
   window().SetEnabled(kStartMonitorButton, true);
   window().Close();
   ASSERT_NE(window().Window(), nullptr);
   EXPECT_TRUE(IsWindow(window().Window()));
-  EXPECT_EQ(Counters().exitPending, 1);
+  EXPECT_EQ(Program().exitPending, 1);
   EXPECT_EQ(Counters().stop, 1);
   EXPECT_FALSE(window().Enabled(kStartMonitorButton));
   EXPECT_EQ(window().Text(kStatusBox), " 正在停止");

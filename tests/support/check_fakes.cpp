@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "backup/program_globals.h"
-#include "backup/report_line.h"
+#include "backup/check/report_line.h"
 
 namespace testing_support {
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "backup/check_window.h"
+#include "backup/check/check_window.h"
+#include "backup/ui/window_icons.h"
 
 namespace testing_support {
 
@@ -20,7 +21,7 @@ class FakeCheckWindow : public kavrel::CheckWindow {
   std::vector<std::string> statusTexts, progressTexts;
   std::vector<std::string> fileCountTexts;  // column 1 in writing order
   std::vector<int> rowImages;
-  std::vector<HICON> icons;
+  std::vector<HICON> icons;  // the program's icon for each SetBusy
   int lastRowIndex = -1;
 
   std::string MonitorDir(int rowIndex) override { lastRowIndex = rowIndex; return monitorDir; }
@@ -34,7 +35,7 @@ class FakeCheckWindow : public kavrel::CheckWindow {
     fileCountTexts.push_back(text);
   }
   void SetRowImage(int, int image) override { rowImages.push_back(image); }
-  void SetIcon(HICON icon) override { icons.push_back(icon); }
+  void SetBusy(bool busy) override { icons.push_back(busy ? kavrel::BusyIcon() : kavrel::IdleIcon()); }
 };
 
 // Collects every report line while it lives; lines may come from any thread.

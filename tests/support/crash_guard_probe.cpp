@@ -12,7 +12,7 @@
 
 #include "apps/kavrel/main_window.h"
 #include "apps/kavrel/program_start.h"
-#include "backup/startup.h"
+#include "backup/ui/startup.h"
 #include "crashguard/api_hook.h"
 #include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"

@@ -1,7 +1,7 @@
 #include "support/settings_fixture.h"
 
-#include "backup/settings_key.h"
-#include "backup/text_cipher.h"
+#include "backup/settings/settings_key.h"
+#include "backup/settings/text_cipher.h"
 #include "support/test_support.h"
 
 namespace testing_support {

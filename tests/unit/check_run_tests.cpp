@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "backup/check_run.h"
-#include "backup/check_state.h"
-#include "backup/window_icons.h"
-#include "backup/worker_slots.h"
+#include "backup/check/check_run.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/window_icons.h"
+#include "backup/check/worker_slots.h"
 #include "support/check_fakes.h"
 #include "support/test_support.h"
 

@@ -5,9 +5,9 @@
 #include <map>
 #include <set>
 
-#include "backup/directory_choosers.h"
-#include "backup/path_rules.h"
-#include "backup/system_paths.h"
+#include "backup/ui/directory_choosers.h"
+#include "backup/check/path_rules.h"
+#include "backup/check/system_paths.h"
 
 namespace {
 

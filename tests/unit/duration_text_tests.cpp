@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "backup/duration_text.h"
+#include "backup/ui/duration_text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "apps/kavrel/program_start.h"
-#include "backup/program_globals.h"
+#include "backup/ui/program_globals.h"
 #include "backup/utilities.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"

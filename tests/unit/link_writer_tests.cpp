@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "backup/check_state.h"
-#include "backup/link_writer.h"
+#include "backup/check/check_state.h"
+#include "backup/check/link_writer.h"
 #include "support/check_fakes.h"
 #include "support/test_support.h"
 

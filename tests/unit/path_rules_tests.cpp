@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "backup/gbk_text.h"
-#include "backup/path_rules.h"
+#include "backup/check/path_rules.h"
 #include "shelltool/folder_dialog.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "backup/settings_file.h"
+#include "backup/settings/settings_file.h"
 #include "support/test_support.h"
 
 namespace {

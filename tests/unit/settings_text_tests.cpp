@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "backup/schedule_fields.h"
-#include "backup/settings_text.h"
+#include "backup/settings/schedule_fields.h"
+#include "backup/settings/settings_text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "backup/settings_key.h"
-#include "backup/text_cipher.h"
+#include "backup/settings/settings_key.h"
+#include "backup/settings/text_cipher.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "backup/check_state.h"
-#include "backup/system_paths.h"
-#include "backup/tree_scanner.h"
+#include "backup/check/check_state.h"
+#include "backup/check/system_paths.h"
+#include "backup/check/tree_scanner.h"
 #include "support/check_fakes.h"
 #include "support/test_support.h"
 

@@ -1,0 +1,12 @@
+// The path test built on a directory search.
+#pragma once
+#include <string>
+
+#include "shelltool/owned.h"
+
+namespace kavrel {
+
+// True when a search for path finds an entry.
+inline bool PathExists(const std::string& path) { return shell::FileSearch(path).Found(); }
+
+}  // namespace kavrel

@@ -1,0 +1,90 @@
+#include "backup/check/link_writer.h"
+
+#include "backup/check/check_state.h"
+#include "backup/check/file_search.h"
+#include "backup/check/report_line.h"
+#include "backup/check/tree_scanner.h"
+#include "shelltool/owned.h"
+
+namespace kavrel {
+
+bool FileIdentity::Read(const std::string& path) {
+  // Access 0 reads attributes only and leaves the last-access time alone.
+  shell::OwnedHandle file(CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return file.Valid() && GetFileInformationByHandle(file.Get(), &info_) != FALSE;
+}
+
+bool FileIdentity::SameAs(const FileIdentity& other) const {
+  const BY_HANDLE_FILE_INFORMATION& a = info_;
+  const BY_HANDLE_FILE_INFORMATION& b = other.info_;
+  // The size's high part is not compared.
+  return a.nNumberOfLinks == b.nNumberOfLinks && a.nFileSizeLow == b.nFileSizeLow &&
+         a.dwFileAttributes == b.dwFileAttributes && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.ftLastAccessTime.dwLowDateTime == b.ftLastAccessTime.dwLowDateTime &&
+         a.ftLastAccessTime.dwHighDateTime == b.ftLastAccessTime.dwHighDateTime &&
+         a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
+         a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime &&
+         a.ftCreationTime.dwLowDateTime == b.ftCreationTime.dwLowDateTime &&
+         a.ftCreationTime.dwHighDateTime == b.ftCreationTime.dwHighDateTime;
+}
+
+void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& running, int prefixLength) {
+  CheckCounters& counters = Counters();
+  running = 1;
+  for (const std::string& source : fileList) {
+    AtomicIncrement(counters.checked);
+    if (counters.stop == 1) break;
+    if (source.size() < static_cast<size_t>(prefixLength)) continue;  // not below the monitored directory
+    const std::string destination = counters.backupDir + source.substr(prefixLength);
+    if (PathExists(destination)) {
+      if (IsUnchangedLink(source, destination)) continue;
+      if (!RenameOldBackup(destination)) continue;
+    }
+    if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);
+    // The security attributes are reserved here and must be null.
+    const bool made = CreateHardLinkA(destination.c_str(), source.c_str(), nullptr) != FALSE;
+    PumpMessages();
+    if (made) AtomicIncrement(counters.linked);
+    else ReportLinkFailure(destination);
+  }
+  running = 0;
+}
+
+bool IsUnchangedLink(const std::string& source, const std::string& destination) {
+  FileIdentity entry;
+  if (!entry.Read(destination)) {
+    ReportLineLocked(" >> 文件读取失败，请检查文件：" + destination);
+    return true;
+  }
+  if (entry.Links() <= 1) return false;  // no other name: replace it
+  PumpMessages();
+  FileIdentity original;
+  if (!original.Read(source)) {
+    ReportLineLocked(" >> 文件读取失败，请检查文件：" + source);
+    return true;
+  }
+  return entry.SameAs(original);
+}
+
+bool RenameOldBackup(const std::string& destination) {
+  std::string candidate = destination + ".old";
+  for (int n = 1; n <= 50 && PathExists(candidate); ++n) candidate = destination + ".old" + std::to_string(n);
+  YieldIfInputPending();
+  // MoveFileA never replaces an existing name, so no old entry is lost.
+  if (MoveFileA(destination.c_str(), candidate.c_str())) return true;
+  ReportLineLocked(" >> 文件更名失败，请检查文件：" + destination);
+  return false;
+}
+
+void AtomicIncrement(volatile LONG& counter) { InterlockedIncrement(&counter); }
+
+void ReportLinkFailure(const std::string& destination) {
+  ReportLineLocked(" >> 硬链接创建失败，请检查文件或分区容量：" + destination);
+}
+
+void YieldIfInputPending() {
+  if (GetInputState()) PumpMessages();
+}
+
+}  // namespace kavrel

@@ -1,0 +1,160 @@
+#include "backup/check/tree_scanner.h"
+
+#include "backup/check/system_paths.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "backup/check/check_state.h"
+#include "backup/gbk_text.h"
+#include "backup/check/report_line.h"
+#include "backup/utilities.h"
+#include "shelltool/owned.h"
+
+namespace kavrel {
+
+namespace {
+
+bool StopRequested() { return Counters().stop != 0; }
+
+bool EndsWith(const std::string& text, const char* tail, size_t tailLength) {
+  return text.size() >= tailLength && text.compare(text.size() - tailLength, tailLength, tail) == 0;
+}
+
+// One filter pass: drop(path) gives the report line's head for a dropped
+// file, or nullptr to keep it. A stop drops every file not yet looked at.
+template <typename Drop>
+void FilterFiles(std::vector<std::string>& files, Drop drop) {
+  std::vector<std::string> kept;
+  for (std::string& path : files) {
+    if (StopRequested()) break;
+    if (const char* reason = drop(path)) ReportLine(reason + path);
+    else kept.push_back(std::move(path));
+  }
+  files.swap(kept);
+}
+
+}  // namespace
+
+int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::string>& fileList,
+                                       const std::string& backupRoot, int rowIndex) {
+  window_.SetStatus(" 枚举文件");
+  ListFilesFiltered(scanDir, fileList);
+  if (StopRequested()) return static_cast<int>(fileList.size());
+
+  std::vector<std::string> directoryList;
+  const int kept = EnumerateSubdirectories(scanDir, directoryList);
+  const size_t prefix = scanDir.size();
+  if (kept <= 0) {
+    window_.SetFileCount(rowIndex, std::to_string(fileList.size()));
+    return static_cast<int>(fileList.size());
+  }
+  std::vector<std::string> files;
+  for (const std::string& directory : directoryList) {
+    // Parents come before their children, so each mirror has its parent.
+    const std::string mirror = backupRoot + directory.substr(prefix);
+    if (!IsDirectory(mirror) && !CreateDirectoryA(mirror.c_str(), nullptr))
+      ReportLine(" >> 创建目录：" + mirror + "时发生错误，请检查。");
+    ListFilesFiltered(directory, files);
+    if (StopRequested()) break;
+    fileList.insert(fileList.end(), files.begin(), files.end());
+    window_.SetFileCount(rowIndex, std::to_string(fileList.size()));
+    PumpMessages();
+  }
+  return static_cast<int>(fileList.size());
+}
+
+void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<std::string>& files) const {
+  FindFiles(directory, "*.*", files);
+  if (options_.skipHidden) {
+    FilterFiles(files, [](const std::string& path) -> const char* {
+      const DWORD attributes = GetFileAttributesA(path.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES) return " >> 跳过非法文件，请检查文件名称：";
+      if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN) return " >> 跳过隐藏属性文件：";
+      return nullptr;
+    });
+  }
+  if (options_.skipEmpty) {
+    FilterFiles(files, [](const std::string& path) -> const char* {
+      return GetFileSize64(path) == 0 ? " >> 跳过空文件(或读取失败)：" : nullptr;
+    });
+  }
+}
+
+bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path) const {
+  if (name[0] == '.' || EndsWith(name, "_backupx", 8)) return false;  // passed over silently
+  const char* reason = nullptr;
+  if (name[0] == '$' || name[0] == '%' || name == "System Volume Information") {
+    reason = " >> 跳过特定目录：";
+  } else if (options_.skipEmpty && GetDirectorySize(path) == 0) {
+    reason = " >> 跳过空目录：";
+  } else if (options_.skipSystem && IsSystemFolder(path)) {
+    reason = " >> 跳过系统属性目录：";
+  } else if (options_.skipHidden) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) reason = " >> 跳过隐藏属性目录：";
+  } else if (!IsDirectory(path)) {
+    reason = " >> 跳过非法目录：";
+  }
+  if (!reason) return true;
+  ReportLine(reason + path);
+  return false;
+}
+
+int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std::string>& directoryList) const {
+  if (directory.size() > 3) directory += '\\';
+  std::vector<std::string> keptNames;
+  {
+    shell::FileSearch search(directory + "*.*");
+    for (bool more = search.Found(); more; more = search.Next()) {
+      if (!search.IsDirectory()) continue;
+      const std::string name = search.Entry().cFileName;
+      const std::string path = directory + name;
+      if (KeepDirectory(name, path)) {
+        directoryList.push_back(path);
+        keptNames.push_back(name);
+      }
+      if (StopRequested()) return 0;
+      PumpMessages();
+    }
+  }
+  int count = static_cast<int>(keptNames.size());
+  for (const std::string& name : keptNames) {
+    std::string child = directory + name;
+    if (HasSubdirectories(child)) count += EnumerateSubdirectories(child, directoryList);
+    PumpMessages();
+  }
+  return count;
+}
+
+int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output) {
+  output.clear();
+  const std::string base = gbk::WithTrailingBackslash(directory);
+  shell::FileSearch search(base + pattern);
+  for (bool more = search.Found(); more; more = search.Next()) {
+    if (search.IsDirectory()) continue;
+    output.push_back(base + gbk::ToLowerAscii(search.Entry().cFileName));
+    PumpMessages();
+  }
+  return static_cast<int>(output.size());
+}
+
+bool HasSubdirectories(const std::string& directory) {
+  shell::FileSearch search(gbk::WithTrailingBackslash(directory) + "*.*");
+  for (bool more = search.Found(); more; more = search.Next()) {
+    if (!search.IsDirectory()) continue;
+    const std::string name = search.Entry().cFileName;
+    if (name != "." && name != "..") return true;
+  }
+  return false;
+}
+
+int64_t GetFileSize64(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void PumpMessages() { PumpPendingMessages(); }
+
+}  // namespace kavrel

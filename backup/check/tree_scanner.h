@@ -1,0 +1,43 @@
+// The first half of a check: walks the monitored tree under the skip rules,
+// mirrors every kept directory under the backup root and collects the full
+// path of every kept file (file names lower-cased, directories as on disk).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "backup/check/check_window.h"
+
+namespace kavrel {
+
+class TreeScanner {
+ public:
+  TreeScanner(const CheckOptions& options, CheckWindow& window) : options_(options), window_(window) {}
+
+  // Appends every kept file below scanDir to fileList and returns its size.
+  // scanDir ends without a backslash unless it is a drive root; a longer one
+  // gets a backslash here. backupRoot ends with a backslash.
+  int EnumerateProjectFiles(std::string& scanDir, std::vector<std::string>& fileList,
+                            const std::string& backupRoot, int rowIndex);
+  // The kept files directly in directory; replaces files.
+  void ListFilesFiltered(const std::string& directory, std::vector<std::string>& files) const;
+  // Appends the kept directories below directory in walk order: a level's
+  // kept children together, then the subtree of each in turn. Returns how
+  // many it kept, 0 after a stop.
+  int EnumerateSubdirectories(std::string& directory, std::vector<std::string>& directoryList) const;
+
+ private:
+  bool KeepDirectory(const std::string& name, const std::string& path) const;
+
+  CheckOptions options_;
+  CheckWindow& window_;
+};
+
+// Replaces output with directory + lower-cased name of every non-directory
+// entry that pattern matches; returns how many.
+int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
+bool HasSubdirectories(const std::string& directory);
+int64_t GetFileSize64(const std::string& path);  // 0 when it cannot be read
+void PumpMessages();
+
+}  // namespace kavrel

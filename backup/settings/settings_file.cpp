@@ -1,0 +1,89 @@
+#include "backup/settings/settings_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "backup/gbk_text.h"
+#include "backup/utilities.h"
+#include "shelltool/owned.h"
+
+namespace kavrel {
+
+namespace {
+
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool WriteAll(HANDLE file, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1 << 20));
+    if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+// Writes over the old bytes and only then cuts the file at the new end, so
+// that it is never left emptied or shortened.
+bool WriteInPlace(const std::string& path, const std::string& content) {
+  shell::OwnedHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() && WriteAll(file.Get(), content) && FlushFileBuffers(file.Get()) &&
+         SetEndOfFile(file.Get());
+}
+
+}  // namespace
+
+SettingsFile SettingsFile::BesideProgram() { return SettingsFile(OwnExecutableDirectory() + "CF.ini"); }
+
+std::string TextBeforeEndMarker(const std::string& bytes) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c == 0 || c == 0x1A) break;
+    i += gbk::IsLeadByte(c) ? 2 : 1;
+  }
+  return bytes.substr(0, std::min(i, bytes.size()));
+}
+
+std::string SettingsFile::Read() const {
+  shell::OwnedHandle file(
+      CreateFileA(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) return std::string();
+  std::string bytes;
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) return std::string();
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return TextBeforeEndMarker(bytes);
+}
+
+bool SettingsFile::Write(const std::string& content) const {
+  const DWORD attributes = GetFileAttributesA(path_.c_str());
+  const std::string temporary = TemporaryPath();
+  shell::OwnedHandle staged(CreateFileA(temporary.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!staged.Valid()) return WriteInPlace(path_, content);
+  const bool complete = WriteAll(staged.Get(), content) && FlushFileBuffers(staged.Get());
+  staged.Close();
+  if (!complete) {
+    DeleteFileA(temporary.c_str());
+    return false;
+  }
+  if (MoveFileExA(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path_.c_str(), attributes);
+    return true;
+  }
+  // Refused, for one while another program holds CF.ini open without delete
+  // sharing. The staged copy stays until the settings are in CF.ini.
+  if (!WriteInPlace(path_, content)) return false;
+  DeleteFileA(temporary.c_str());
+  return true;
+}
+
+}  // namespace kavrel

@@ -1,0 +1,49 @@
+#include "backup/ui/close_query.h"
+
+#include <windows.h>
+
+#include "backup/ui/monitor_stop.h"
+#include "backup/ui/program_state.h"
+#include "backup/ui/project_list.h"
+#include "backup/ui/settings_controls.h"
+#include "backup/settings/settings_key.h"
+#include "backup/ui/startup.h"
+#include "backup/settings/text_cipher.h"
+#include "backup/utilities.h"
+
+namespace kavrel {
+
+SettingsValues CollectSettings() {
+  ui::Form& window = MainWindow();
+  SettingsValues values;
+  for (int k = 0; k < kOptionCount; ++k) values.options[k] = window.Checked(kOptionBoxes[k]);
+  NormaliseTimeFields();
+  for (int k = 0; k < kScheduleCount; ++k) values.schedule[k] = window.Text(kScheduleBoxes[k]);
+  values.threads = window.SliderPosition(kThreadSlider);
+  const ProjectList projects = ProjectList::Main();
+  for (int r = 0; r < projects.Count(); ++r) {
+    const ProjectRow row = projects.Row(r);
+    values.projects.push_back(ProjectSetting{row.MonitorDir(), row.BackupDir(), row.Checked()});
+  }
+  return values;
+}
+
+bool SaveSettings(const SettingsFile& file) {
+  return file.Write(EncryptSettingsText(BuildSettingsText(CollectSettings()), SettingsKey));
+}
+
+bool OnMainWindowCloseQuery() {
+  ProgramState& state = Program();
+  if (state.monitoring) {
+    InterlockedExchange(&state.exitPending, 1);
+    RequestMonitoringStop();
+    return false;
+  }
+  // A file that cannot be written changes nothing: the program ends all the same.
+  SaveSettings(SettingsFile::BesideProgram());
+  PumpPendingMessages();
+  Sleep(500);
+  ExitProgram(0);
+}
+
+}  // namespace kavrel

@@ -1,0 +1,180 @@
+#include "backup/ui/monitoring_scheduler.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "backup/ui/main_window_controls.h"
+#include "backup/check/check_run.h"
+#include "backup/check/check_state.h"
+#include "backup/ui/main_check_window.h"
+#include "backup/ui/close_query.h"
+#include "backup/ui/settings_controls.h"
+#include "backup/ui/project_editor.h"
+#include "backup/ui/program_state.h"
+#include "backup/ui/project_list.h"
+#include "backup/check/report_line.h"
+#include "backup/ui/duration_text.h"
+#include "backup/ui/monitor_stop.h"
+#include "backup/ui/notice_box.h"
+#include "backup/utilities.h"
+#include "backup/ui/window_icons.h"
+#include "backup/ui/window_topmost.h"
+#include "shelltool/owned.h"
+
+namespace kavrel {
+
+namespace {
+
+constexpr char kStartCaption[] = "开始监控";
+constexpr char kStopCaption[] = "停止监控";
+constexpr int32_t kCountdownStepMs = 900;
+constexpr int32_t kFinishedPollMs = 1000;
+
+ui::Form& Window() { return MainWindow(); }
+
+bool StopRequested() { return Counters().stop != 0; }
+
+void SetProgress(const std::string& text) { Window().SetText(kProgressBox, text); }
+
+// Counts `total` seconds down in 900 ms steps, the last second never waited;
+// text(remaining) is shown after each wait. Returns early on a stop.
+template <typename TextOf>
+void CountDown(int32_t total, TextOf text) {
+  for (int32_t counter = 1; counter <= total; ++counter) {
+    if (counter == total || StopRequested()) return;
+    DelayWithMessages(kCountdownStepMs);
+    SetProgress(text(total - counter));
+  }
+}
+
+// Ends a finished check thread. The check has only its own clean-up left, so
+// it is waited for rather than terminated; the wait keeps messages flowing
+// because the check may still write to the window.
+void EndCheckThread() {
+  if (!Counters().checkThread) return;
+  const shell::OwnedHandle thread(Counters().checkThread);  // closed once the counters let go of it
+  HANDLE waited = thread.Get();
+  while (MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+    PumpPendingMessages();
+  Counters().checkThread = nullptr;
+}
+
+// Checks one ticked project on its own thread and waits for its end.
+void CheckProject(ProjectRow row) {
+  const std::string dir = row.MonitorDir();
+  if (!IsDirectory(dir)) {
+    row.SetImage(kImageSkipped);
+    std::string line = " >> 目录无效，请检查：" + dir;
+    ReportLine(line);
+    return;
+  }
+  if (IsDirectoryEmpty(dir)) {
+    row.SetImage(kImageSkipped);
+    std::string line = " >> 目录为空，已跳过：" + dir;
+    ReportLine(line);
+    return;
+  }
+  StartWorkerThread(IncrementalCheckThreadEntry, row.Index() + 1, Counters().checkThread);
+  if (!Counters().checkThread) {
+    // It would never raise finished: skip the project instead of waiting for ever.
+    row.SetImage(kImageSkipped);
+    return;
+  }
+  // A check thread that ended without raising finished is not waited for either.
+  while (Counters().finished == 0 && WaitForSingleObject(Counters().checkThread, 0) == WAIT_TIMEOUT)
+    DelayWithMessages(kFinishedPollMs);
+  EndCheckThread();
+  row.SetImage(kImageResting);
+  Counters().finished = 0;
+}
+
+void RunPass() {
+  ProjectList projects = ProjectList::Main();
+  const int count = projects.Count();
+  for (int k = 0; k < count; ++k) {
+    ProjectRow row = projects.Row(k);
+    if (!row.Checked()) continue;
+    CheckProject(row);
+    if (StopRequested()) return;
+  }
+}
+
+std::string PassText(LONG links) {
+  if (links == 0) return " 本次检查未发现增量文件";
+  return " 本次检查共发现" + std::to_string(links) + "个增量文件(已备份)";
+}
+
+void EndRun() {
+  ui::Form& window = Window();
+  window.SetText(kStatusBox, " 监控停止");
+  window.SetWindowIcon(IdleIcon());
+  const LONG links = Counters().linked;
+  if (StopRequested()) SetProgress(" 手动终止检查");
+  else if (links == 0) SetProgress(" 本次检查未发现增量文件");
+  else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份");
+  window.SetEnabled(kStartMonitorButton, true);
+  window.SetText(kStartMonitorButton, kStartCaption);
+  ProgramState& state = Program();
+  state.monitoring = false;
+  if (state.exitPending != 0) OnMainWindowCloseQuery();
+}
+
+}  // namespace
+
+void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval) {
+  const ScheduleFields fields = NormaliseTimeFields();
+  auto seconds = [&fields](int hours, int minutes, int secs) {
+    return fields.Value(hours) * 3600 + fields.Value(minutes) * 60 + fields.Value(secs);
+  };
+  startDelay = seconds(kDelayHours, kDelayMinutes, kDelaySeconds);
+  interval = seconds(kPauseHours, kPauseMinutes, kPauseSeconds);
+}
+
+void OnStartMonitorClicked() {
+  ui::Form& window = Window();
+  if (Program().monitoring) {
+    RequestMonitoringStop();
+    return;
+  }
+  ProjectList projects = ProjectList::Main();
+  if (projects.Count() == 0) {
+    OpenNewProjectPanel();
+    return;
+  }
+  bool anyTicked = false;
+  for (int k = 0; k < projects.Count() && !anyTicked; ++k) anyTicked = projects.Row(k).Checked();
+  if (!anyTicked) {
+    ReleaseTopmost();
+    ShowNotice("请先勾选需要进行监控的项目。");
+    return;
+  }
+
+  int32_t startDelay = 0, interval = 0;
+  ReadScheduleSeconds(startDelay, interval);
+  Program().monitoring = true;
+  window.SetText(kStartMonitorButton, kStopCaption);
+  window.SetText(kReportBox, " >> 如有错误信息，请及时更正。");
+  Counters().stop = 0;
+
+  if (startDelay > 0) window.SetText(kStatusBox, " 计时等待");
+  CountDown(startDelay, [](int32_t left) { return " " + FormatDuration(left) + "后开始进行增量检查"; });
+  SetProgress(" 程序已进入工作状态，正在检查监控目录增量文件");
+
+  while (!StopRequested()) {
+    RunPass();
+    window.SetWindowIcon(IdleIcon());
+    if (StopRequested() || interval == 0) break;
+    const LONG links = Counters().linked;
+    SetProgress(PassText(links));
+    Counters().stop = 0;
+    window.SetText(kStatusBox, " 计时等待");
+    CountDown(interval, [links](int32_t left) {
+      if (links == 0) return " 无增量文件，程序将在" + std::to_string(left) + "秒后重新检查";
+      return " 已备份" + std::to_string(links) + "个增量文件，" + FormatDuration(left) + "后重新检查";
+    });
+  }
+  EndRun();
+}
+
+}  // namespace kavrel

@@ -1,0 +1,12 @@
+// The main window's always-on-top state and its menu item 窗口置顶 / 取消置顶.
+#pragma once
+
+namespace kavrel {
+
+// Switches always on top off and resets the item to "窗口置顶"; done before
+// any dialog or box so that it cannot hide behind the main window.
+void ReleaseTopmost();
+// The menu command: toggles the program's topmost state and the item's caption.
+void OnMenuWindowTopmost();
+
+}  // namespace kavrel
