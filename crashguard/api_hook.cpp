@@ -2,16 +2,13 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "crashguard/code_buffer.h"
+#include "crashguard/hook_blocks.h"
 #include "crashguard/original_call.h"
 
 namespace crashguard {
 
 namespace {
-
-constexpr int32_t kJumpLength = 5;
 
 const ApiHookOperations kOperations = {
     &ApiHook::DestroyApiHook,    &ApiHook::CopyApiHook,        &ApiHook::SetUnhookOnDestroy,
@@ -22,20 +19,6 @@ const ApiHookOperations kOperations = {
     &IsCopyableInstruction,      &FollowJump,                  &WriteJump,
     &ApiHook::SetHookUserValue,  &ApiHook::GetHookUserValue,
 };
-
-void FlushCode(CodeAddress address) {
-  FlushInstructionCache(GetCurrentProcess(), reinterpret_cast<const void*>(address), kJumpLength);
-}
-
-void* AsPointer(CodeAddress address) { return reinterpret_cast<void*>(address); }
-
-// Re-aims each relative call and jump of `length` bytes of whole instructions
-// that moved from oldBase to block.
-void RetargetBranches(CodeAddress block, int32_t length, CodeAddress oldBase) {
-  for (int32_t x = 0; x < length; x += GetInstructionLength(block + x)) {
-    RetargetRelativeBranch(block + x, oldBase, block);
-  }
-}
 
 }  // namespace
 
@@ -70,9 +53,7 @@ int32_t ApiHook::HookByNameDefault(const char* moduleName, const char* exportNam
 
 int32_t ApiHook::HookByName(const char* moduleName, const char* exportName, CodeAddress replacement,
                             int32_t adapterFlag) {
-  HMODULE module = GetModuleHandleA(moduleName);
-  const auto target = module ? reinterpret_cast<CodeAddress>(GetProcAddress(module, exportName)) : 0;
-  return InstallInlineHook(target, replacement, adapterFlag);
+  return InstallByName(moduleName, exportName, replacement, adapterFlag) == HookStatus::Ok;
 }
 
 int32_t ApiHook::HookByAddress(CodeAddress target, CodeAddress replacement, int32_t adapterFlag) {
@@ -80,57 +61,69 @@ int32_t ApiHook::HookByAddress(CodeAddress target, CodeAddress replacement, int3
 }
 
 int32_t ApiHook::InstallInlineHook(CodeAddress target, CodeAddress replacement, int32_t adapterFlag) {
-  RemoveHook();
-  if (trampoline != 0 || patchStub != 0) return 0;  // still hooked
-  if (!IsValidCodeAddress(target) || !IsValidCodeAddress(replacement)) return 0;
-  trampoline = BuildTrampoline(target, kJumpLength, kJumpLength, copiedLength);
-  if (trampoline == 0) return 0;
-  // The trampoline is complete before the entry is touched.
-  WriteJump(trampoline + copiedLength, target + copiedLength);
-  patchStub = BuildPatchStub(target, replacement, adapterFlag);
-  if (patchStub == 0) {
-    FreeCode(trampoline);
-    trampoline = 0;
-    return 0;
-  }
-  targetAddress = target;
-  replacementAddress = replacement;
-  return 1;
+  return Install(target, replacement, adapterFlag) == HookStatus::Ok;
 }
 
 CodeAddress ApiHook::BuildTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, int32_t& lengthOut) {
-  CodeAddress p = target;
-  int32_t n = 0;
-  while (n < minimum) {
-    const int32_t k = GetInstructionLength(p);
-    if (k == 0 || k == -1) return 0;
-    if (IsCopyableInstruction(p) == 0) return 0;
-    const uint8_t first = ReadCodeByte(p);
-    if (first == 0xC3 || first == 0xC2) break;  // a return: not copied
-    p += k;
-    n += k;
-  }
-  // A function that returns within the patch would have its jump written over what follows it.
-  if (n < minimum) return 0;
-  lengthOut = n;
-  const CodeAddress block = AllocateCode(n + reserve, AsPointer(target), n);
-  if (block == 0) return 0;
-  RetargetBranches(block, n, target);
-  return block;
+  CodeAddress block = 0;
+  return MakeTrampoline(target, minimum, reserve, block, lengthOut) == HookStatus::Ok ? block : 0;
 }
 
 CodeAddress ApiHook::BuildPatchStub(CodeAddress target, CodeAddress replacement, int32_t adapterFlag) {
-  const std::vector<uint8_t> codeTemplate = GetCodeTemplate(adapterFlag);
-  const auto t = static_cast<int32_t>(codeTemplate.size());
-  // The old protection is kept neither now nor at removal: mode 1 writes the entry back.
-  DWORD oldProtection;
-  if (!VirtualProtect(AsPointer(target), kJumpLength, PAGE_EXECUTE_WRITECOPY, &oldProtection)) return 0;
-  const CodeAddress stub = AllocateCode(t + kJumpLength, codeTemplate.data(), t);
-  if (stub == 0) return 0;
-  WriteJump(stub + t, replacement);
-  WriteJump(target, stub);
-  FlushCode(target);
-  return stub;
+  CodeAddress stub = 0;
+  return MakePatchStub(target, replacement, GetCodeTemplate(adapterFlag), stub) == HookStatus::Ok ? stub : 0;
+}
+
+HookStatus ApiHook::InstallByName(const char* moduleName, const char* exportName, CodeAddress replacement,
+                                  int32_t adapterFlag) {
+  HMODULE module = GetModuleHandleA(moduleName);
+  if (!module) return HookStatus::ModuleNotLoaded;
+  const auto target = reinterpret_cast<CodeAddress>(GetProcAddress(module, exportName));
+  if (!target) return HookStatus::ExportNotFound;
+  return Install(target, replacement, adapterFlag);
+}
+
+HookStatus ApiHook::Install(CodeAddress target, CodeAddress replacement, int32_t adapterFlag) {
+  RemoveHook();
+  if (trampoline != 0 || patchStub != 0) return HookStatus::StillHooked;
+  if (!IsValidCodeAddress(target) || !IsValidCodeAddress(replacement)) return HookStatus::NotExecutable;
+  CodeAddress block = 0;
+  HookStatus status = MakeTrampoline(target, kJumpLength, kJumpLength, block, copiedLength);
+  if (status != HookStatus::Ok) return status;
+  // The trampoline is complete before the entry is touched.
+  WriteJump(block + copiedLength, target + copiedLength);
+  CodeAddress stub = 0;
+  status = MakePatchStub(target, replacement, GetCodeTemplate(adapterFlag), stub);
+  if (status != HookStatus::Ok) {
+    FreeCode(block);
+    return status;
+  }
+  targetAddress = target;
+  replacementAddress = replacement;
+  patchStub = stub;
+  trampoline = block;
+  return HookStatus::Ok;
+}
+
+HookStatus ApiHook::Remove(int32_t mode) {
+  if (!IsValidCodeAddress(patchStub) || !IsValidCodeAddress(trampoline)) return HookStatus::NotHooked;
+  if (mode == kRestoreEntry) {
+    RestoreEntry(trampoline, copiedLength, targetAddress);
+    FreeCode(patchStub);
+    FreeCode(trampoline);
+  } else if (mode == kPassThrough) {
+    // The entry keeps jumping to the stub, which now leads straight to the trampoline.
+    WriteJump(patchStub, trampoline);
+    FlushJump(patchStub);
+  } else {
+    return HookStatus::UnknownMode;
+  }
+  FlushJump(targetAddress);
+  targetAddress = 0;
+  replacementAddress = 0;
+  patchStub = 0;
+  trampoline = 0;
+  return HookStatus::Ok;
 }
 
 std::vector<uint8_t> ApiHook::GetCodeTemplate(int32_t adapterFlag) const {
@@ -143,32 +136,7 @@ std::vector<uint8_t> ApiHook::GetCodeTemplate(int32_t adapterFlag) const {
 
 CodeAddress ApiHook::GetTrampoline() const { return trampoline; }
 
-int32_t ApiHook::RemoveHook(int32_t mode) {
-  if (!IsValidCodeAddress(patchStub) || !IsValidCodeAddress(trampoline)) return 0;
-  if (mode == kRestoreEntry) {
-    const auto* moved = reinterpret_cast<const uint8_t*>(trampoline);
-    std::vector<uint8_t> original(moved, moved + copiedLength);
-    const auto buffer = reinterpret_cast<CodeAddress>(original.data());
-    for (int32_t x = 0; x < copiedLength; x += GetInstructionLength(buffer + x)) {
-      RetargetRelativeBranch(buffer + x, trampoline, targetAddress);
-    }
-    std::memcpy(AsPointer(targetAddress), original.data(), copiedLength);  // still writable from installation
-    FreeCode(patchStub);
-    FreeCode(trampoline);
-  } else if (mode == kPassThrough) {
-    // The entry keeps jumping to the stub, which now leads straight to the trampoline.
-    WriteJump(patchStub, trampoline);
-    FlushCode(patchStub);
-  } else {
-    return 0;
-  }
-  FlushCode(targetAddress);
-  targetAddress = 0;
-  replacementAddress = 0;
-  patchStub = 0;
-  trampoline = 0;
-  return 1;
-}
+int32_t ApiHook::RemoveHook(int32_t mode) { return Remove(mode) == HookStatus::Ok; }
 
 int32_t ApiHook::CallOriginal(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t a6, int32_t a7,
                               int32_t a8, int32_t a9, int32_t a10, int32_t a11, int32_t a12) const {

@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "crashguard/hook_status.h"
 #include "crashguard/instruction_decoder.h"
 
 namespace crashguard {
@@ -76,6 +77,12 @@ class ApiHook {
                                int32_t a9 = 0, int32_t a10 = 0, int32_t a11 = 0, int32_t a12 = 0) const;
   void SetHookUserValue(int32_t value);
   int32_t GetHookUserValue() const;
+
+  // The work behind the operations above, naming what failed.
+  HookStatus InstallByName(const char* moduleName, const char* exportName, CodeAddress replacement,
+                           int32_t adapterFlag = 0);
+  HookStatus Install(CodeAddress target, CodeAddress replacement, int32_t adapterFlag = 0);
+  HookStatus Remove(int32_t mode);
 
   const ApiHookOperations* operations;
   CodeAddress targetAddress;       // 0 = not hooked

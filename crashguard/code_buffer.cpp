@@ -30,7 +30,7 @@ bool AddPage() {
   return true;
 }
 
-uint32_t TakeSlot() {
+uint32_t PopFreeSlot() {
   AcquireSRWLockExclusive(&g_lock);
   uint32_t slot = 0;
   if (g_freeSlots || AddPage()) {
@@ -43,15 +43,20 @@ uint32_t TakeSlot() {
 
 }  // namespace
 
-uint32_t AllocateCode(size_t size, const void* codeTemplate, size_t templateSize) {
-  if (size > kCodeSlotSize || templateSize > size) return 0;
-  const uint32_t slot = TakeSlot();
-  if (!slot) return 0;
+HookStatus TakeCodeSlot(size_t size, const void* codeTemplate, size_t templateSize, uint32_t& slot) {
+  if (size > kCodeSlotSize || templateSize > size) return HookStatus::CodeTooLarge;
+  slot = PopFreeSlot();
+  if (!slot) return HookStatus::NoMemory;
   auto* bytes = reinterpret_cast<uint8_t*>(slot);
   std::memset(bytes, kBreakpoint, kCodeSlotSize);
   if (templateSize) std::memcpy(bytes, codeTemplate, templateSize);
   FlushInstructionCache(GetCurrentProcess(), bytes, kCodeSlotSize);
-  return slot;
+  return HookStatus::Ok;
+}
+
+uint32_t AllocateCode(size_t size, const void* codeTemplate, size_t templateSize) {
+  uint32_t slot = 0;
+  return TakeCodeSlot(size, codeTemplate, templateSize, slot) == HookStatus::Ok ? slot : 0;
 }
 
 uint32_t AllocateCode(const std::vector<uint8_t>& code) { return AllocateCode(code.size(), code.data(), code.size()); }

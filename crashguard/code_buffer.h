@@ -6,14 +6,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "crashguard/hook_status.h"
+
 namespace crashguard {
 
 // Every slot has this size; a larger request fails.
 constexpr size_t kCodeSlotSize = 64;
 
-// A slot holding size bytes of executable, writable memory that start with
-// a copy of the first templateSize bytes of codeTemplate; the rest of the
-// slot is int3. 0 when size exceeds a slot or no page can be had.
+// Sets slot to size bytes of executable, writable memory that start with a
+// copy of the first templateSize bytes of codeTemplate; the rest of the slot
+// is int3. CodeTooLarge when size exceeds a slot (or templateSize exceeds
+// size), NoMemory when no page can be had.
+HookStatus TakeCodeSlot(size_t size, const void* codeTemplate, size_t templateSize, uint32_t& slot);
+// The same slot, or 0 on either failure.
 uint32_t AllocateCode(size_t size, const void* codeTemplate = nullptr, size_t templateSize = 0);
 // A slot holding exactly a copy of code.
 uint32_t AllocateCode(const std::vector<uint8_t>& code);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "crashguard/api_hook.h"
+#include "crashguard/code_buffer.h"
+#include "crashguard/hook_blocks.h"
 #include "crashguard/original_call.h"
 
 // Functions of known bytes to hook.
@@ -275,6 +277,57 @@ TEST_F(ApiHookTest, AdapterPassesEcxAsTheFirstArgument) {
   EXPECT_EQ(hook->CallOriginalWithArgs(30, 12), 42);
   ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
   EXPECT_EQ(CallWithStackArgs(target, 100, args), 105);
+}
+
+TEST_F(ApiHookTest, EachFailureNamesItsOwnStatus) {
+  static const uint8_t kData[8] = {0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0x90, 0xC3};
+  const auto data = reinterpret_cast<CodeAddress>(kData);
+  const CodeAddress replacement = Address(ReturnMinusOne);
+  EXPECT_EQ(hook->Install(data, replacement), HookStatus::NotExecutable);
+  EXPECT_EQ(hook->Install(Address(FrameSubtract), data), HookStatus::NotExecutable);
+  EXPECT_EQ(hook->Install(Address(ShortJumpEntry), replacement), HookStatus::UnsupportedEntry);
+  EXPECT_EQ(hook->Install(Address(NearConditionalJumpEntry), replacement), HookStatus::UnsupportedEntry);
+  EXPECT_EQ(hook->Install(Address(ReturnsEarly), replacement), HookStatus::EntryTooShort);
+  EXPECT_EQ(hook->InstallByName("no_such_module.dll", "CreateThread", replacement), HookStatus::ModuleNotLoaded);
+  EXPECT_EQ(hook->InstallByName("kernelbase", "NoSuchExportAnywhere", replacement), HookStatus::ExportNotFound);
+  CodeAddress block = 0;
+  int32_t length = 0;
+  EXPECT_EQ(MakeTrampoline(Address(FrameSubtract), kJumpLength, kCodeSlotSize, block, length),
+            HookStatus::CodeTooLarge);
+  EXPECT_EQ(hook->Remove(kRestoreEntry), HookStatus::NotHooked);
+
+  ASSERT_EQ(hook->Install(Address(HotPatchAdd), Address(AddReplacement)), HookStatus::Ok);
+  EXPECT_EQ(hook->Install(Address(FrameSubtract), replacement), HookStatus::StillHooked);
+  EXPECT_EQ(hook->Remove(3), HookStatus::UnknownMode);
+  EXPECT_EQ(hook->Remove(kRestoreEntry), HookStatus::Ok);
+}
+
+TEST_F(ApiHookTest, EntryThatCannotBeMadeWritableIsRefused) {
+  // The entry's last three bytes would lie on a page that is only reserved.
+  auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_NOACCESS));
+  ASSERT_NE(VirtualAlloc(pages, 4096, MEM_COMMIT, PAGE_EXECUTE_READ), nullptr);
+  CodeAddress stub = 0;
+  EXPECT_EQ(MakePatchStub(Address(pages) + 4094, Address(ReturnMinusOne), {}, stub), HookStatus::ProtectionRefused);
+  EXPECT_EQ(stub, 0u);
+  VirtualFree(pages, 0, MEM_RELEASE);
+}
+
+TEST_F(ApiHookTest, FullAddressSpaceLeavesNoMemoryForCode) {
+  std::vector<void*> reserved;
+  std::vector<uint32_t> slots;
+  reserved.reserve(1 << 16);  // nothing may grow while the address space is full
+  slots.reserve(1 << 16);
+  for (size_t size = 1u << 30; size >= 1u << 16; size /= 2) {
+    while (reserved.size() < reserved.capacity())
+      if (void* p = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS)) reserved.push_back(p); else break;
+  }
+  uint32_t slot = 0;
+  while (slots.size() < slots.capacity() && TakeCodeSlot(1, nullptr, 0, slot) == HookStatus::Ok) slots.push_back(slot);
+  const HookStatus status = hook->Install(Address(FrameSubtract), Address(ReturnMinusOne));
+  for (void* p : reserved) VirtualFree(p, 0, MEM_RELEASE);
+  for (uint32_t s : slots) FreeCode(s);
+  EXPECT_EQ(status, HookStatus::NoMemory);
+  EXPECT_EQ(FrameSubtract(9, 2), 7);
 }
 
 // The thread-creation entry of the system, as the crash guard hooks it.

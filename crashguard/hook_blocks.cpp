@@ -1,0 +1,77 @@
+#include "crashguard/hook_blocks.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "crashguard/code_buffer.h"
+
+namespace crashguard {
+
+namespace {
+
+void* AsPointer(CodeAddress address) { return reinterpret_cast<void*>(address); }
+
+// Re-aims each relative call and jump of `length` bytes of whole instructions
+// that moved from oldBase to newBase; they are read where they lie, at `bytes`.
+void RetargetBranches(CodeAddress bytes, int32_t length, CodeAddress oldBase, CodeAddress newBase) {
+  for (int32_t x = 0; x < length; x += GetInstructionLength(bytes + x)) {
+    RetargetRelativeBranch(bytes + x, oldBase, newBase);
+  }
+}
+
+// The old protection is kept neither now nor at removal: restoring writes the entry back.
+HookStatus MakeEntryWritable(CodeAddress target) {
+  DWORD oldProtection;
+  if (!VirtualProtect(AsPointer(target), kJumpLength, PAGE_EXECUTE_WRITECOPY, &oldProtection))
+    return HookStatus::ProtectionRefused;
+  return HookStatus::Ok;
+}
+
+}  // namespace
+
+HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, CodeAddress& block,
+                          int32_t& length) {
+  CodeAddress p = target;
+  int32_t n = 0;
+  while (n < minimum) {
+    const int32_t k = GetInstructionLength(p);
+    if (k <= 0) return HookStatus::NotExecutable;  // only address 0 has no length
+    if (IsCopyableInstruction(p) == 0) return HookStatus::UnsupportedEntry;
+    const uint8_t first = ReadCodeByte(p);
+    if (first == 0xC3 || first == 0xC2) break;  // a return: not copied
+    p += k;
+    n += k;
+  }
+  // A function that returns within the patch would have its jump written over what follows it.
+  if (n < minimum) return HookStatus::EntryTooShort;
+  length = n;
+  const HookStatus status = TakeCodeSlot(n + reserve, AsPointer(target), n, block);
+  if (status != HookStatus::Ok) return status;
+  RetargetBranches(block, n, target, block);
+  return HookStatus::Ok;
+}
+
+HookStatus MakePatchStub(CodeAddress target, CodeAddress replacement, const std::vector<uint8_t>& codeTemplate,
+                         CodeAddress& stub) {
+  HookStatus status = MakeEntryWritable(target);
+  if (status != HookStatus::Ok) return status;
+  const auto t = static_cast<int32_t>(codeTemplate.size());
+  status = TakeCodeSlot(t + kJumpLength, codeTemplate.data(), t, stub);
+  if (status != HookStatus::Ok) return status;
+  WriteJump(stub + t, replacement);
+  WriteJump(target, stub);
+  FlushJump(target);
+  return HookStatus::Ok;
+}
+
+void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target) {
+  const auto* moved = reinterpret_cast<const uint8_t*>(trampoline);
+  std::vector<uint8_t> original(moved, moved + length);
+  RetargetBranches(reinterpret_cast<CodeAddress>(original.data()), length, trampoline, target);
+  std::memcpy(AsPointer(target), original.data(), length);  // still writable from installation
+}
+
+void FlushJump(CodeAddress at) { FlushInstructionCache(GetCurrentProcess(), AsPointer(at), kJumpLength); }
+
+}  // namespace crashguard

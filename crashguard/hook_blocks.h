@@ -1,0 +1,31 @@
+// The code blocks of an inline hook: the trampoline that carries the entry's
+// first whole instructions, and the patch stub that the entry jumps to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "crashguard/hook_status.h"
+#include "crashguard/instruction_decoder.h"
+
+namespace crashguard {
+
+// Bytes of the E9 rel32 jump written over an entry.
+constexpr int32_t kJumpLength = 5;
+
+// Copies target's first whole instructions, at least `minimum` bytes, into a
+// new block of length + reserve bytes, re-aiming their relative calls and
+// jumps; length is set once the instructions are known to fit.
+HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, CodeAddress& block,
+                          int32_t& length);
+// Makes the entry writable, builds codeTemplate followed by a jump to
+// replacement, and aims the entry at it.
+HookStatus MakePatchStub(CodeAddress target, CodeAddress replacement, const std::vector<uint8_t>& codeTemplate,
+                         CodeAddress& stub);
+// Puts the trampoline's first length bytes back over the entry, their
+// relative branches re-aimed from there.
+void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target);
+
+void FlushJump(CodeAddress at);
+
+}  // namespace crashguard

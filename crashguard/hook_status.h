@@ -1,0 +1,22 @@
+// What a step of the inline hook engine reports: Ok, or the one thing that
+// failed. The hook record's own operations still answer 1 or 0.
+#pragma once
+
+namespace crashguard {
+
+enum class HookStatus {
+  Ok,
+  ModuleNotLoaded,    // the module named for a hook is not in the process
+  ExportNotFound,     // the module has no such export
+  NotExecutable,      // the target or the replacement is not executable code
+  StillHooked,        // the object already holds a hook
+  UnsupportedEntry,   // a short or conditional branch among the bytes to move
+  EntryTooShort,      // the function returns before the jump would fit
+  CodeTooLarge,       // more code than a code slot holds
+  NoMemory,           // no executable page could be had
+  ProtectionRefused,  // the entry could not be made writable
+  NotHooked,          // nothing to remove
+  UnknownMode,        // a removal mode other than restore or pass-through
+};
+
+}  // namespace crashguard
