@@ -10,6 +10,7 @@
 #include "backup/ui/help_actions.h"
 #include "backup/ui/monitoring_scheduler.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_menu.h"
 #include "backup/ui/startup.h"
@@ -39,9 +40,9 @@ void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 void BindMainWindowHandlers(ui::Form& window) {
   using ui::Event;
   window.Bind(ui::kWindow, Event::Created, OnMainWindowCreated);
-  window.Bind([](ui::CloseQuery& query) { query.cancel = !OnMainWindowCloseQuery(); });
+  window.Bind([](ui::CloseQuery& query) { query.cancel = !OnMainWindowCloseQuery(Program()); });
   window.Bind(kThreadSlider, Event::PositionChanged, OnThreadSliderChanged);
-  window.Bind(kStartMonitorButton, Event::Clicked, OnStartMonitorClicked);
+  window.Bind(kStartMonitorButton, Event::Clicked, [] { OnStartMonitorClicked(Program()); });
   window.Bind(kProjectList, [](const ui::WheelTurned& turn) { OnListMouseWheel(turn.notches, turn.keys); });
   BindProjectHandlers(window);
 }
@@ -72,7 +73,7 @@ void BindProjectHandlers(ui::Form& window) {
       {kMenuDeleteCurrent, OnMenuDeleteCurrentProject},
       {kMenuDeleteSelected, OnMenuDeleteSelectedProjects},
       {kMenuDeleteAll, OnMenuDeleteAllProjects},
-      {kMenuWindowTopmost, OnMenuWindowTopmost},
+      {kMenuWindowTopmost, [] { OnMenuWindowTopmost(Program()); }},
       {kMenuHelp, OnMenuHelp},
       {kMenuOpenMonitorDir, OnMenuOpenMonitorDir},
       {kMenuOpenBackupDir, OnMenuOpenBackupDir},

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "backup/ui/monitor_stop.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/settings/settings_key.h"
@@ -32,8 +31,7 @@ bool SaveSettings(const SettingsFile& file) {
   return file.Write(EncryptSettingsText(BuildSettingsText(CollectSettings()), SettingsKey));
 }
 
-bool OnMainWindowCloseQuery() {
-  ProgramState& state = Program();
+bool OnMainWindowCloseQuery(ProgramState& state) {
   if (state.monitoring) {
     InterlockedExchange(&state.exitPending, 1);
     RequestMonitoringStop();

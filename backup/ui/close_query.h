@@ -3,13 +3,14 @@
 #pragma once
 #include "backup/settings/settings_file.h"
 #include "backup/settings/settings_text.h"
+#include "backup/ui/program_state.h"
 
 namespace kavrel {
 
 // False keeps the window open while monitoring runs (the stop is requested
 // and the scheduler closes again when the run has ended). When idle it
 // saves the settings and ends the program with code 0; it does not return.
-bool OnMainWindowCloseQuery();
+bool OnMainWindowCloseQuery(ProgramState& state);
 
 // The window's settings in file order; normalises the schedule boxes first.
 SettingsValues CollectSettings();

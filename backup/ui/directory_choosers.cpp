@@ -9,6 +9,7 @@
 #include "backup/ui/notice_box.h"
 #include "backup/check/path_rules.h"
 #include "backup/ui/program_globals.h"
+#include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/check/system_paths.h"
 #include "backup/utilities.h"
@@ -24,11 +25,11 @@ bool OnDriveC(const std::string& path) { return !path.empty() && gbk::ToLowerAsc
 class WindowChooserHost : public ChooserHost {
  public:
   std::string BrowseMonitorDir() override {
-    ReleaseTopmost();
+    ReleaseTopmost(Program());
     return BrowseMonitoredFolder("请选择监控目录路径");
   }
   std::string BrowseBackupDir(const std::string& start, const std::string& title) override {
-    ReleaseTopmost();
+    ReleaseTopmost(Program());
     return BrowseFolderFrom(start, title);
   }
   void Tell(const std::string& message) override { ShowNotice(message); }

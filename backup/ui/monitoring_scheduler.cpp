@@ -11,7 +11,6 @@
 #include "backup/ui/close_query.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/ui/project_editor.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/check/report_line.h"
 #include "backup/ui/duration_text.h"
@@ -105,7 +104,7 @@ std::string PassText(LONG links) {
   return " 本次检查共发现" + std::to_string(links) + "个增量文件(已备份)";
 }
 
-void EndRun() {
+void EndRun(ProgramState& state) {
   ui::Form& window = Window();
   window.SetText(kStatusBox, " 监控停止");
   window.SetWindowIcon(IdleIcon());
@@ -115,9 +114,8 @@ void EndRun() {
   else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份");
   window.SetEnabled(kStartMonitorButton, true);
   window.SetText(kStartMonitorButton, kStartCaption);
-  ProgramState& state = Program();
   state.monitoring = false;
-  if (state.exitPending != 0) OnMainWindowCloseQuery();
+  if (state.exitPending != 0) OnMainWindowCloseQuery(state);
 }
 
 }  // namespace
@@ -131,9 +129,9 @@ void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval) {
   interval = seconds(kPauseHours, kPauseMinutes, kPauseSeconds);
 }
 
-void OnStartMonitorClicked() {
+void OnStartMonitorClicked(ProgramState& state) {
   ui::Form& window = Window();
-  if (Program().monitoring) {
+  if (state.monitoring) {
     RequestMonitoringStop();
     return;
   }
@@ -145,14 +143,14 @@ void OnStartMonitorClicked() {
   bool anyTicked = false;
   for (int k = 0; k < projects.Count() && !anyTicked; ++k) anyTicked = projects.Row(k).Checked();
   if (!anyTicked) {
-    ReleaseTopmost();
+    ReleaseTopmost(state);
     ShowNotice("请先勾选需要进行监控的项目。");
     return;
   }
 
   int32_t startDelay = 0, interval = 0;
   ReadScheduleSeconds(startDelay, interval);
-  Program().monitoring = true;
+  state.monitoring = true;
   window.SetText(kStartMonitorButton, kStopCaption);
   window.SetText(kReportBox, " >> 如有错误信息，请及时更正。");
   Counters().stop = 0;
@@ -174,7 +172,7 @@ void OnStartMonitorClicked() {
       return " 已备份" + std::to_string(links) + "个增量文件，" + FormatDuration(left) + "后重新检查";
     });
   }
-  EndRun();
+  EndRun(state);
 }
 
 }  // namespace kavrel

@@ -3,9 +3,11 @@
 #pragma once
 #include <cstdint>
 
+#include "backup/ui/program_state.h"
+
 namespace kavrel {
 
-void OnStartMonitorClicked();
+void OnStartMonitorClicked(ProgramState& state);
 
 // Normalises the six schedule boxes and gives both values in seconds.
 void ReadScheduleSeconds(int32_t& startDelay, int32_t& interval);

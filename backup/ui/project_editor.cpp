@@ -41,7 +41,7 @@ void OpenNewProjectPanel() {
     window.SetEnabled(kAddProjectButton, false);
     return;
   }
-  ReleaseTopmost();
+  ReleaseTopmost(Program());
   ShowNotice("当前已经添加100个项目，如需继续添加，请先删除部分已有项目。");
 }
 

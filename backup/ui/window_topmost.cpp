@@ -1,7 +1,6 @@
 #include "backup/ui/window_topmost.h"
 
 #include "backup/ui/program_globals.h"
-#include "backup/ui/program_state.h"
 
 namespace kavrel {
 
@@ -11,21 +10,21 @@ const char kTopmostCaption[] = "窗口置顶";
 const char kReleaseCaption[] = "取消置顶";
 }  // namespace
 
-void ReleaseTopmost() {
+void ReleaseTopmost(ProgramState& state) {
   const MenuItemRef& item = MenuItemTable[kTopmostEntry];
   item.window->SetTopmost(false);
   item.window->SetMenuCaption(item.item, kTopmostCaption);
-  Program().topmost = false;
+  state.topmost = false;
 }
 
-void OnMenuWindowTopmost() {
+void OnMenuWindowTopmost(ProgramState& state) {
   const MenuItemRef& item = MenuItemTable[kTopmostEntry];
-  if (!Program().topmost) {
+  if (!state.topmost) {
     item.window->SetTopmost(true);
     item.window->SetMenuCaption(item.item, kReleaseCaption);
-    Program().topmost = true;
+    state.topmost = true;
   } else {
-    ReleaseTopmost();
+    ReleaseTopmost(state);
   }
 }
 

@@ -78,7 +78,7 @@ TEST_F(SchedulerTest, WithoutDelayOrIntervalOnePassRunsAtOnceAndTheRunEnds) {
   AddProject("src", 3);
   SetSchedule("", "");
   TextRecorder progress(window().Control(kProgressBox));
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   EXPECT_EQ(window().Text(kStatusBox), " 监控停止");
   EXPECT_EQ(Progress(), " 本次检查共发现3个增量文件并已备份");
   EXPECT_EQ(window().Text(kStartMonitorButton), "开始监控");
@@ -99,7 +99,7 @@ TEST_F(SchedulerTest, AStartDelayOfFiveSecondsCountsDownFourToOneAndChecksAfterA
   TextRecorder progress(window().Control(kProgressBox));
   TextRecorder status(window().Control(kStatusBox));
   const ULONGLONG clicked = GetTickCount64();
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   Sleep(100);
   const auto entries = progress.Entries();
   std::vector<std::string> texts;
@@ -126,7 +126,7 @@ TEST_F(SchedulerTest, AStartDelayOfOneSecondChecksAtOnce) {
   SetSchedule("1", "");
   TextRecorder progress(window().Control(kProgressBox));
   const ULONGLONG clicked = GetTickCount64();
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   Sleep(100);
   const auto entries = progress.Entries();
   ASSERT_FALSE(entries.empty());
@@ -139,7 +139,7 @@ TEST_F(SchedulerTest, TheIntervalCountdownNamesTheLinksOfTheLastCheck) {
   SetSchedule("", "65");
   TextRecorder progress(window().Control(kProgressBox));
   std::thread user = ClickWhenShown(kProgressBox, " 已备份3个增量文件，1分3秒后重新检查");
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   user.join();
   // 65 s carried into the boxes as 1 min 5 s.
   EXPECT_EQ(window().Text(kIntervalMinutes), "1");
@@ -156,12 +156,12 @@ TEST_F(SchedulerTest, TheIntervalCountdownNamesTheLinksOfTheLastCheck) {
 TEST_F(SchedulerTest, WithoutLinksTheIntervalCountdownNamesPlainSeconds) {
   AddProject("src", 2);
   SetSchedule("", "");
-  OnStartMonitorClicked();  // links everything
+  OnStartMonitorClicked(Program());  // links everything
   ASSERT_EQ(Progress(), " 本次检查共发现2个增量文件并已备份");
   SetSchedule("", "65");
   TextRecorder progress(window().Control(kProgressBox));
   std::thread user = ClickWhenShown(kProgressBox, " 无增量文件，程序将在63秒后重新检查");
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   user.join();
   const auto texts = progress.Texts();
   const int passText = IndexOf(texts, " 本次检查未发现增量文件");
@@ -175,7 +175,7 @@ TEST_F(SchedulerTest, APassWhoseProjectsAreAllSkippedMarksThemAndReportsNoLinks)
   CreateDirectoryA((dir_ / "empty").c_str(), nullptr);
   AddRow(dir_ / "empty\\");
   SetSchedule("", "");
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   EXPECT_EQ(list().Image(0), kImageSkipped);
   EXPECT_EQ(list().Image(1), kImageSkipped);
   EXPECT_EQ(Progress(), " 本次检查未发现增量文件");
@@ -187,7 +187,7 @@ TEST_F(SchedulerTest, UntickedProjectsAreLeftAlone) {
   AddProject("ticked", 1);
   AddProject("unticked", 1, false);
   SetSchedule("", "");
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   EXPECT_TRUE(IsDirectory(BackupOf(dir_ / "ticked\\")));
   EXPECT_FALSE(IsDirectory(BackupOf(dir_ / "unticked\\")));
   EXPECT_EQ(list().Cell(1, kColumnFileCount), "");
@@ -201,7 +201,7 @@ TEST_F(SchedulerTest, AStopDuringACheckEndsItEarlyAndSkipsTheRemainingProjects) 
   SetSchedule("", "");
   TextRecorder button(Button());
   std::thread user = ClickWhenShown(kStatusBox, " 增量检查");
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   user.join();
   EXPECT_EQ(Progress(), " 手动终止检查");
   EXPECT_EQ(list().Image(0), kImageResting);
@@ -217,7 +217,7 @@ TEST_F(SchedulerTest, AStopDuringTheStartCountdownTakesEffectWithinAStep) {
   TextRecorder status(window().Control(kStatusBox));
   std::thread user = ClickWhenShown(kProgressBox, " 28秒后开始进行增量检查");
   const ULONGLONG clicked = GetTickCount64();
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   user.join();
   EXPECT_LT(GetTickCount64() - clicked, 4500u);
   EXPECT_EQ(Progress(), " 手动终止检查");
@@ -244,7 +244,7 @@ TEST_F(SchedulerTest, NoTickedProjectAsksForOne) {
     shown = std::string(caption) + "|" + shown;
     PostMessageA(box, WM_COMMAND, IDOK, 0);
   });
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   user.join();
   EXPECT_EQ(shown, "提示信息|请先勾选需要进行监控的项目。");
   EXPECT_FALSE(window().Topmost());
@@ -253,7 +253,7 @@ TEST_F(SchedulerTest, NoTickedProjectAsksForOne) {
 }
 
 TEST_F(SchedulerTest, NoProjectOpensTheNewProjectPanel) {
-  OnStartMonitorClicked();
+  OnStartMonitorClicked(Program());
   EXPECT_FALSE(window().Visible(kProjectList));
   EXPECT_EQ(window().Text(kStartMonitorButton), "开始监控");
 }
