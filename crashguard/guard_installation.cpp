@@ -1,6 +1,5 @@
 #include "crashguard/guard_installation.h"
 
-#include <tlhelp32.h>
 
 #include <cstring>
 #include <string>
@@ -10,6 +9,7 @@
 #include "crashguard/fault_report.h"
 #include "crashguard/guard_options.h"
 #include "crashguard/guarded_memory.h"
+#include "crashguard/module_list.h"
 #include "crashguard/process_map.h"
 #include "crashguard/thread_guard.h"
 
@@ -19,7 +19,7 @@ const char kInstallMarker[] = "Kavrel.crashguard._启动子程序";
 
 namespace {
 
-uint32_t g_sehUnlinkStub = 0;
+GuardCodeStubs g_codeStubs = {};
 DWORD g_installingThread = 0;
 
 // pop dword ptr fs:[0]; add esp, 4; ret
@@ -84,31 +84,18 @@ uint32_t FinishInstall() {
   StoreProcessStringMap(InstallKey(FindOwnModuleBase()).c_str(), 1);
   g_installingThread = GetCurrentThreadId();
   HookThreadCreation();
-  if (!g_sehUnlinkStub)
-    g_sehUnlinkStub = AllocateCode(sizeof kUnlinkStub, kUnlinkStub, sizeof kUnlinkStub);
-  return g_sehUnlinkStub;
+  if (!g_codeStubs.sehUnlinkStub)
+    g_codeStubs.sehUnlinkStub = AllocateCode(sizeof kUnlinkStub, kUnlinkStub, sizeof kUnlinkStub);
+  return g_codeStubs.sehUnlinkStub;
 }
 
-uint32_t SehUnlinkStub() { return g_sehUnlinkStub; }
+GuardCodeStubs& CodeStubs() { return g_codeStubs; }
 
 uint32_t FindOwnModuleBase() {
   MEMORY_BASIC_INFORMATION memory{};
   if (!VirtualQuery(reinterpret_cast<void*>(&FindOwnModuleBase), &memory, sizeof memory)) return 0;
-  const auto probe = static_cast<int32_t>(reinterpret_cast<uint32_t>(memory.AllocationBase));
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  uint32_t base = 0;
-  MODULEENTRY32 module{};
-  module.dwSize = sizeof module;
-  for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
-    const auto start = static_cast<int32_t>(reinterpret_cast<uint32_t>(module.modBaseAddr));
-    if (probe >= start && probe <= start + static_cast<int32_t>(module.modBaseSize)) {
-      base = reinterpret_cast<uint32_t>(module.modBaseAddr);
-      break;
-    }
-  }
-  CloseHandle(snapshot);
-  return base;
+  ModuleList modules;
+  return FindModuleBase(reinterpret_cast<uint32_t>(memory.AllocationBase), modules);
 }
 
 __attribute__((noinline)) void PushCallStackEntry(const char* name, int32_t depth) {

@@ -44,7 +44,11 @@ uint32_t GetMainModuleEntryPoint(uint32_t base);
 uint16_t SaveFpuControlWord();
 void RestoreFpuControlWord(uint16_t word);
 
-// The unlink stub's address once made.
-uint32_t SehUnlinkStub();
+// The executable stubs the guard makes once per module; 0 until made.
+struct GuardCodeStubs {
+  uint32_t sehUnlinkStub;
+  uint32_t threadStartThunk;
+};
+GuardCodeStubs& CodeStubs();
 
 }  // namespace crashguard

@@ -5,6 +5,7 @@
 
 #include "crashguard/guarded_memory.h"
 #include "crashguard/hex_text.h"
+#include "shelltool/owned.h"
 
 namespace crashguard {
 
@@ -25,16 +26,15 @@ uint16_t Read16(uint32_t address) { return ReadGuarded<uint16_t>(address); }
 
 void ListProcessModules(ModuleList& list) {
   list.clear();
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
-  if (snapshot == INVALID_HANDLE_VALUE) return;
+  const shell::OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId()));
+  if (!snapshot) return;
   MODULEENTRY32 entry{};
   entry.dwSize = sizeof entry;
   static_assert(sizeof(MODULEENTRY32) == 548);
-  for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
+  for (BOOL more = Module32First(snapshot.Get(), &entry); more; more = Module32Next(snapshot.Get(), &entry)) {
     const uint32_t base = reinterpret_cast<uint32_t>(entry.modBaseAddr);
     list.push_back({entry.szModule, base, base + entry.modBaseSize});
   }
-  CloseHandle(snapshot);
 }
 
 uint32_t FindModuleBase(uint32_t address, ModuleList& list) {

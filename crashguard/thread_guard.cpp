@@ -12,7 +12,6 @@ namespace {
 constexpr char kHookKey[] = "_SEH.createThread.hook";
 
 ApiHook* g_programHook = nullptr;
-uint32_t g_threadStartThunk = 0;
 
 // Beside the record, the thunk keeps ESI for its caller and unlinks the
 // record before it returns, so the system's thread-end code never sees a
@@ -50,14 +49,21 @@ void PutWord(std::vector<uint8_t>& bytes, size_t at, uint32_t word) {
 }
 
 // Swaps in the thunk for a thread of this process; any other, or one whose
-// block cannot be had, starts as asked, unguarded.
-void GuardStart(HANDLE process, LPTHREAD_START_ROUTINE& start, void*& parameter) {
-  if (process != reinterpret_cast<HANDLE>(-1) || !g_threadStartThunk) return;
+// block cannot be had, starts as asked, unguarded. Returns the block, which
+// the thread frees, or its creator when no thread came of it.
+GuardedThreadStart* GuardStart(HANDLE process, LPTHREAD_START_ROUTINE& start, void*& parameter) {
+  if (process != reinterpret_cast<HANDLE>(-1) || !CodeStubs().threadStartThunk) return nullptr;
   auto* block = static_cast<GuardedThreadStart*>(GlobalAlloc(GMEM_FIXED, sizeof(GuardedThreadStart)));
-  if (!block) return;
+  if (!block) return nullptr;
   *block = {start, parameter};
-  start = reinterpret_cast<LPTHREAD_START_ROUTINE>(g_threadStartThunk);
+  start = reinterpret_cast<LPTHREAD_START_ROUTINE>(CodeStubs().threadStartThunk);
   parameter = block;
+  return block;
+}
+
+HANDLE Created(int32_t thread, GuardedThreadStart* block) {
+  if (thread == 0 && block) GlobalFree(block);
+  return reinterpret_cast<HANDLE>(thread);
 }
 
 int32_t Word(const void* value) { return static_cast<int32_t>(reinterpret_cast<uint32_t>(value)); }
@@ -73,13 +79,11 @@ std::vector<uint8_t> ThreadStartThunkBytes(uint32_t guardNewThread, uint32_t end
   return bytes;
 }
 
-uint32_t ThreadStartThunk() { return g_threadStartThunk; }
-
 void HookThreadCreation() {
   if (LookupProcessStringMap(kHookKey) != 0 || !g_programHook) return;
-  g_threadStartThunk = AllocateCode(ThreadStartThunkBytes(reinterpret_cast<uint32_t>(&GuardNewThread),
+  CodeStubs().threadStartThunk = AllocateCode(ThreadStartThunkBytes(reinterpret_cast<uint32_t>(&GuardNewThread),
                                                          reinterpret_cast<uint32_t>(&EndGuardedThreadEntry)));
-  if (!g_threadStartThunk) return;
+  if (!CodeStubs().threadStartThunk) return;
   int32_t ok = g_programHook->HookByNameDefault("kernelBase", "CreateRemoteThreadEx",
                                                 reinterpret_cast<CodeAddress>(&HookedCreateRemoteThreadEx));
   if (!ok)
@@ -92,24 +96,24 @@ HANDLE __stdcall HookedCreateRemoteThreadEx(HANDLE process, SECURITY_ATTRIBUTES*
                                             LPTHREAD_START_ROUTINE start, void* parameter, DWORD flags,
                                             void* attributeList, DWORD* threadId) {
   const uint16_t saved = SaveFpuControlWord();
-  GuardStart(process, start, parameter);
+  GuardedThreadStart* block = GuardStart(process, start, parameter);
   const int32_t thread = g_programHook->CallOriginal(Word(process), Word(security), static_cast<int32_t>(stackSize),
                                                      Word(reinterpret_cast<void*>(start)), Word(parameter),
                                                      static_cast<int32_t>(flags), Word(attributeList), Word(threadId));
   RestoreFpuControlWord(saved);
-  return reinterpret_cast<HANDLE>(thread);
+  return Created(thread, block);
 }
 
 HANDLE __stdcall HookedCreateRemoteThread(HANDLE process, SECURITY_ATTRIBUTES* security, SIZE_T stackSize,
                                           LPTHREAD_START_ROUTINE start, void* parameter, DWORD flags,
                                           DWORD* threadId) {
   const uint16_t saved = SaveFpuControlWord();
-  GuardStart(process, start, parameter);
+  GuardedThreadStart* block = GuardStart(process, start, parameter);
   const int32_t thread = g_programHook->CallOriginal(Word(process), Word(security), static_cast<int32_t>(stackSize),
                                                      Word(reinterpret_cast<void*>(start)), Word(parameter),
                                                      static_cast<int32_t>(flags), Word(threadId));
   RestoreFpuControlWord(saved);
-  return reinterpret_cast<HANDLE>(thread);
+  return Created(thread, block);
 }
 
 void __stdcall EndGuardedThreadEntry(GuardedThreadStart* block) { EndGuardedThread(block); }

@@ -37,6 +37,5 @@ void TearDownThreadObjects();
 
 // The thread-start thunk with the two call targets joined in.
 std::vector<uint8_t> ThreadStartThunkBytes(uint32_t guardNewThread, uint32_t endGuardedThread);
-uint32_t ThreadStartThunk();
 
 }  // namespace crashguard

@@ -151,10 +151,16 @@ class FileSearch {
 // The calling thread's COM apartment, entered for the owner's life.
 class ComApartment {
  public:
-  ComApartment() { CoInitialize(nullptr); }
+  ComApartment() : entered_(SUCCEEDED(CoInitialize(nullptr))) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() { CoUninitialize(); }
+  // Only an apartment this owner entered is left.
+  ~ComApartment() {
+    if (entered_) CoUninitialize();
+  }
+
+ private:
+  bool entered_;
 };
 
 }  // namespace shell

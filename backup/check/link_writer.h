@@ -12,6 +12,8 @@ namespace kavrel {
 // What GetFileInformationByHandle tells of a file, compared in a fixed order.
 class FileIdentity {
  public:
+  FileIdentity() = default;
+  explicit FileIdentity(const BY_HANDLE_FILE_INFORMATION& info) : info_(info) {}
   // False when the file cannot be opened or read.
   bool Read(const std::string& path);
   DWORD Links() const { return info_.nNumberOfLinks; }

@@ -69,7 +69,8 @@ bool KavrelDriver::WaitForStatus(const std::string& text, int timeoutMs) const {
 
 std::string UnixPath(const std::string& windowsPath) {
   using ToUnix = char*(CDECL*)(const wchar_t*);
-  auto toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+  auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   if (!toUnix) return std::string();
   wchar_t wide[MAX_PATH * 2] = {};
   MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);

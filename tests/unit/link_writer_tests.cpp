@@ -170,6 +170,36 @@ TEST_F(LinkTest, AnEntryOfAnotherFileWithTwoLinksIsReplacedWhenOneFieldDiffers) 
   EXPECT_TRUE(reports.Lines().empty());
 }
 
+// Every compared field on its own makes the entry another file; the size's
+// high part alone does not.
+TEST(FileIdentity, EachComparedFieldTellsTheFilesApart) {
+  BY_HANDLE_FILE_INFORMATION base = {};
+  base.nNumberOfLinks = 2;
+  const kavrel::FileIdentity same(base);
+  EXPECT_TRUE(same.SameAs(kavrel::FileIdentity(base)));
+  DWORD BY_HANDLE_FILE_INFORMATION::*fields[] = {
+      &BY_HANDLE_FILE_INFORMATION::nNumberOfLinks, &BY_HANDLE_FILE_INFORMATION::nFileSizeLow,
+      &BY_HANDLE_FILE_INFORMATION::dwFileAttributes, &BY_HANDLE_FILE_INFORMATION::nFileIndexHigh,
+      &BY_HANDLE_FILE_INFORMATION::nFileIndexLow, &BY_HANDLE_FILE_INFORMATION::dwVolumeSerialNumber};
+  for (auto field : fields) {
+    BY_HANDLE_FILE_INFORMATION other = base;
+    other.*field += 1;
+    EXPECT_FALSE(same.SameAs(kavrel::FileIdentity(other))) << (&(other.*field) - &other.dwFileAttributes);
+  }
+  FILETIME BY_HANDLE_FILE_INFORMATION::*times[] = {&BY_HANDLE_FILE_INFORMATION::ftCreationTime,
+                                                    &BY_HANDLE_FILE_INFORMATION::ftLastAccessTime,
+                                                    &BY_HANDLE_FILE_INFORMATION::ftLastWriteTime};
+  for (auto time : times)
+    for (DWORD FILETIME::*half : {&FILETIME::dwLowDateTime, &FILETIME::dwHighDateTime}) {
+      BY_HANDLE_FILE_INFORMATION other = base;
+      (other.*time).*half += 1;
+      EXPECT_FALSE(same.SameAs(kavrel::FileIdentity(other)));
+    }
+  BY_HANDLE_FILE_INFORMATION larger = base;
+  larger.nFileSizeHigh = 1;
+  EXPECT_TRUE(same.SameAs(kavrel::FileIdentity(larger)));
+}
+
 TEST_F(LinkTest, AnEntryWithASingleLinkIsReplacedEvenWhenItLooksTheSame) {
   WriteFileBytes(src + "x.txt", "same");
   ASSERT_TRUE(CopyFileA((src + "x.txt").c_str(), (bak + "x.txt").c_str(), FALSE));
