@@ -39,7 +39,7 @@ void EndThroughExitProgram(int exitCode) { ExitProgram(exitCode); }
 
 void BindMainWindowHandlers(ui::Form& window) {
   using ui::Event;
-  window.Bind(ui::kWindow, Event::Created, OnMainWindowCreated);
+  window.Bind(ui::kWindow, Event::Created, [] { OnMainWindowCreated(Program()); });
   window.Bind([](ui::CloseQuery& query) { query.cancel = !OnMainWindowCloseQuery(Program()); });
   window.Bind(kThreadSlider, Event::PositionChanged, OnThreadSliderChanged);
   window.Bind(kStartMonitorButton, Event::Clicked, [] { OnStartMonitorClicked(Program()); });
@@ -50,31 +50,39 @@ void BindMainWindowHandlers(ui::Form& window) {
 void BindProjectHandlers(ui::Form& window) {
   using ui::Event;
   auto on = [&window](int id, Event event, void (*handler)()) { window.Bind(id, event, handler); };
-  on(kAddProjectButton, Event::Clicked, OnAddProjectClicked);
-  on(kConfirmButton, Event::Clicked, OnEditConfirmClicked);
-  on(kCancelButton, Event::Clicked, OnEditCancelClicked);
-  on(kMonitorDirButton, Event::Clicked, OnPickMonitorDirClicked);
-  on(kBackupDirButton, Event::Clicked, OnPickBackupDirClicked);
-  on(kHelpButton, Event::Clicked, OnHelpButtonClicked);
-  window.Bind(kProjectList, [](const ui::CheckToggled& e) { OnProjectListCheckToggled(e.row, e.state); });
-  on(kProjectList, Event::DoubleClick, OnProjectListDoubleClick);
-  on(kProjectList, Event::RightClick, OnProjectListRightClick);
+  // Handlers of the program's state are given it here.
+  auto onState = [&window](int id, Event event, void (*handler)(ProgramState&)) {
+    window.Bind(id, event, [handler] { handler(Program()); });
+  };
+  onState(kAddProjectButton, Event::Clicked, OnAddProjectClicked);
+  onState(kConfirmButton, Event::Clicked, OnEditConfirmClicked);
+  onState(kCancelButton, Event::Clicked, OnEditCancelClicked);
+  onState(kMonitorDirButton, Event::Clicked, OnPickMonitorDirClicked);
+  onState(kBackupDirButton, Event::Clicked, OnPickBackupDirClicked);
+  onState(kHelpButton, Event::Clicked, OnHelpButtonClicked);
+  window.Bind(kProjectList,
+              [](const ui::CheckToggled& e) { OnProjectListCheckToggled(Program(), e.row, e.state); });
+  onState(kProjectList, Event::DoubleClick, OnProjectListDoubleClick);
+  onState(kProjectList, Event::RightClick, OnProjectListRightClick);
   on(ui::kWindow, Event::RightButtonUp, OnMainWindowRightButtonUp);
-  const struct { int item; void (*handler)(); } kMenuCommands[] = {
+  const struct { int item; void (*handler)(ProgramState&); } kStateCommands[] = {
       {kMenuNewProject, OnMenuNewProject},
       {kMenuEditProject, OnMenuEditProject},
       {kMenuSelectAll, OnMenuSelectAll},
       {kMenuClearAll, OnMenuClearAll},
       {kMenuInvertSelection, OnMenuInvertSelection},
+      {kMenuDeleteCurrent, OnMenuDeleteCurrentProject},
+      {kMenuDeleteSelected, OnMenuDeleteSelectedProjects},
+      {kMenuDeleteAll, OnMenuDeleteAllProjects},
+      {kMenuWindowTopmost, OnMenuWindowTopmost},
+      {kMenuHelp, OnMenuHelp},
+  };
+  for (const auto& command : kStateCommands) onState(command.item, Event::Clicked, command.handler);
+  const struct { int item; void (*handler)(); } kMenuCommands[] = {
       {kMenuMoveToTop, OnMenuMoveToTop},
       {kMenuMoveUp, OnMenuMoveUp},
       {kMenuMoveDown, OnMenuMoveDown},
       {kMenuMoveToBottom, OnMenuMoveToBottom},
-      {kMenuDeleteCurrent, OnMenuDeleteCurrentProject},
-      {kMenuDeleteSelected, OnMenuDeleteSelectedProjects},
-      {kMenuDeleteAll, OnMenuDeleteAllProjects},
-      {kMenuWindowTopmost, [] { OnMenuWindowTopmost(Program()); }},
-      {kMenuHelp, OnMenuHelp},
       {kMenuOpenMonitorDir, OnMenuOpenMonitorDir},
       {kMenuOpenBackupDir, OnMenuOpenBackupDir},
   };

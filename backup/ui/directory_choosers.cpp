@@ -9,7 +9,6 @@
 #include "backup/ui/notice_box.h"
 #include "backup/check/path_rules.h"
 #include "backup/ui/program_globals.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/check/system_paths.h"
 #include "backup/utilities.h"
@@ -24,12 +23,14 @@ bool OnDriveC(const std::string& path) { return !path.empty() && gbk::ToLowerAsc
 // The main window's panel, the shell's dialogs and the real file system.
 class WindowChooserHost : public ChooserHost {
  public:
+  explicit WindowChooserHost(ProgramState& state) : state_(state) {}
+
   std::string BrowseMonitorDir() override {
-    ReleaseTopmost(Program());
+    ReleaseTopmost(state_);
     return BrowseMonitoredFolder("请选择监控目录路径");
   }
   std::string BrowseBackupDir(const std::string& start, const std::string& title) override {
-    ReleaseTopmost(Program());
+    ReleaseTopmost(state_);
     return BrowseFolderFrom(start, title);
   }
   void Tell(const std::string& message) override { ShowNotice(message); }
@@ -48,7 +49,10 @@ class WindowChooserHost : public ChooserHost {
   void SetBackupBox(const std::string& text) override { MainWindow().SetText(kBackupDirBox, text); }
   void EnableBackupButton() override { MainWindow().SetEnabled(kBackupDirButton, true); }
   void EnableConfirm() override { MainWindow().SetEnabled(kConfirmButton, true); }
-  void CancelEdit() override { OnEditCancelClicked(); }
+  void CancelEdit() override { OnEditCancelClicked(state_); }
+
+ private:
+  ProgramState& state_;
 };
 
 }  // namespace
@@ -117,13 +121,13 @@ void ChooseBackupDir(ChooserHost& host, const std::string& suffix) {
   }
 }
 
-void OnPickMonitorDirClicked() {
-  WindowChooserHost host;
+void OnPickMonitorDirClicked(ProgramState& state) {
+  WindowChooserHost host(state);
   ChooseMonitorDir(host, MonitorDirList, BackupSuffix);
 }
 
-void OnPickBackupDirClicked() {
-  WindowChooserHost host;
+void OnPickBackupDirClicked(ProgramState& state) {
+  WindowChooserHost host(state);
   ChooseBackupDir(host, BackupSuffix);
 }
 

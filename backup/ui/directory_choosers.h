@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "backup/ui/program_state.h"
+
 namespace kavrel {
 
 // What a chooser asks of the user, the system and the panel.
@@ -38,7 +40,7 @@ void ChooseMonitorDir(ChooserHost& host, const std::vector<std::string>& project
 // Runs the backup-directory chooser for the monitored directory in the panel.
 void ChooseBackupDir(ChooserHost& host, const std::string& suffix);
 
-void OnPickMonitorDirClicked();
-void OnPickBackupDirClicked();
+void OnPickMonitorDirClicked(ProgramState& state);
+void OnPickBackupDirClicked(ProgramState& state);
 
 }  // namespace kavrel

@@ -6,14 +6,13 @@
 
 #include "backup/ui/help_window_controls.h"
 #include "backup/ui/main_window_controls.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/window_icons.h"
 #include "backup/ui/window_topmost.h"
 
 namespace kavrel {
 
-void OnHelpButtonClicked() {
-  ReleaseTopmost(Program());
+void OnHelpButtonClicked(ProgramState& state) {
+  ReleaseTopmost(state);
   ui::Form& help = HelpWindow();
   BindHelpWindowHandlers(help);
   help.ShowModal(MainWindow().Window());

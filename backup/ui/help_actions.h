@@ -2,13 +2,14 @@
 #pragma once
 #include <string>
 
+#include "backup/ui/program_state.h"
 #include "shelltool/form.h"
 
 namespace kavrel {
 
 // Shows the help window modally over the main window; returns when it is closed.
-void OnHelpButtonClicked();
-inline void OnMenuHelp() { OnHelpButtonClicked(); }
+void OnHelpButtonClicked(ProgramState& state);
+inline void OnMenuHelp(ProgramState& state) { OnHelpButtonClicked(state); }
 
 void BindHelpWindowHandlers(ui::Form& window);
 void OnHelpWindowCreated();

@@ -137,7 +137,7 @@ void OnStartMonitorClicked(ProgramState& state) {
   }
   ProjectList projects = ProjectList::Main();
   if (projects.Count() == 0) {
-    OpenNewProjectPanel();
+    OpenNewProjectPanel(state);
     return;
   }
   bool anyTicked = false;

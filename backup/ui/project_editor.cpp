@@ -3,7 +3,6 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/notice_box.h"
 #include "backup/ui/program_globals.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/utilities.h"
 #include "backup/ui/window_topmost.h"
@@ -33,7 +32,7 @@ void ShowList(ui::Form& window) {
 
 }  // namespace
 
-void OpenNewProjectPanel() {
+void OpenNewProjectPanel(ProgramState& state) {
   ui::Form& window = MainWindow();
   if (ProjectList::Main().Count() < kMaxProjects) {
     CoverPanel(window);
@@ -41,41 +40,41 @@ void OpenNewProjectPanel() {
     window.SetEnabled(kAddProjectButton, false);
     return;
   }
-  ReleaseTopmost(Program());
+  ReleaseTopmost(state);
   ShowNotice("当前已经添加100个项目，如需继续添加，请先删除部分已有项目。");
 }
 
-void OnMenuEditProject() {
+void OnMenuEditProject(ProgramState& state) {
   ui::Form& window = MainWindow();
   ProjectList projects = ProjectList::Main();
   const int current = projects.View().CurrentRow();
   if (current < 0) {
-    OpenNewProjectPanel();
+    OpenNewProjectPanel(state);
     return;
   }
-  Program().edit.editedRow = current;
+  state.edit.editedRow = current;
   const ProjectRow row = projects.Row(current);
   window.SetText(kMonitorDirBox, row.MonitorDir());
   window.SetText(kBackupDirBox, row.BackupDir());
   CoverPanel(window);
   window.SetEnabled(kBackupDirButton, true);
-  Program().edit.editMode = 1;
+  state.edit.editMode = 1;
 }
 
-void OnEditConfirmClicked() {
+void OnEditConfirmClicked(ProgramState& state) {
   ui::Form& window = MainWindow();
   ProjectList projects = ProjectList::Main();
   const std::string monitorDir = window.Text(kMonitorDirBox);
   const std::string backupDir = window.Text(kBackupDirBox);
   const std::string sizeText = FormatByteSize(GetDirectorySize(monitorDir));
   int index;
-  if (Program().edit.editMode != 0) {
-    Program().edit.editMode = 0;
-    index = Program().edit.editedRow;
+  if (state.edit.editMode != 0) {
+    state.edit.editMode = 0;
+    index = state.edit.editedRow;
     MonitorDirList[index] = monitorDir;
     if (!projects.Row(index).Checked()) {
-      ++Program().checkedCount;
-      ShowCountText();
+      ++state.checkedCount;
+      ShowCountText(state);
     }
     ProjectRow row = projects.Row(index);
     row.SetCell(kColumnSize, sizeText);
@@ -85,24 +84,24 @@ void OnEditConfirmClicked() {
     row.SetImage(kImageResting);
   } else {
     index = projects.Append(monitorDir, backupDir, sizeText, true);
-    ++Program().checkedCount;
-    ShowCountText();
+    ++state.checkedCount;
+    ShowCountText(state);
   }
   projects.View().EnsureVisible(index);
   ShowList(window);
   window.SetEnabled(kStartMonitorButton, true);
 }
 
-void OnEditCancelClicked() {
+void OnEditCancelClicked(ProgramState& state) {
   ui::Form& window = MainWindow();
-  if (Program().checkedCount > 0) window.SetEnabled(kStartMonitorButton, true);
-  Program().edit.editMode = 0;
+  if (state.checkedCount > 0) window.SetEnabled(kStartMonitorButton, true);
+  state.edit.editMode = 0;
   ShowList(window);
 }
 
-void OnProjectListCheckToggled(int, int state) {
-  Program().checkedCount += state == 1 ? 1 : -1;
-  ShowCountText();
+void OnProjectListCheckToggled(ProgramState& state, int, int checkState) {
+  state.checkedCount += checkState == 1 ? 1 : -1;
+  ShowCountText(state);
 }
 
 }  // namespace kavrel

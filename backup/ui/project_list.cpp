@@ -106,6 +106,6 @@ void ProjectList::Renumber(int from) {
 
 std::string CountText(int32_t checkedCount) { return " 当前选中" + std::to_string(checkedCount) + "个项目"; }
 
-void ShowCountText() { MainWindow().SetText(kProgressBox, CountText(Program().checkedCount)); }
+void ShowCountText(const ProgramState& state) { MainWindow().SetText(kProgressBox, CountText(state.checkedCount)); }
 
 }  // namespace kavrel

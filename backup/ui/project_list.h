@@ -5,6 +5,7 @@
 #include <string>
 
 #include "backup/check/check_window.h"
+#include "backup/ui/program_state.h"
 #include "shelltool/form.h"
 
 namespace kavrel {
@@ -84,6 +85,6 @@ class ProjectList {
 // " 当前选中" + count + "个项目".
 std::string CountText(int32_t checkedCount);
 // Writes the count text of the ticked projects to 过程框.
-void ShowCountText();
+void ShowCountText(const ProgramState& state);
 
 }  // namespace kavrel

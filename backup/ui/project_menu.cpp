@@ -7,7 +7,6 @@
 
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/program_globals.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_list.h"
 
@@ -23,9 +22,9 @@ const std::vector<int> kHideableItems = {
     kMenuSeparator5,     kMenuOpenMonitorDir, kMenuOpenBackupDir,
 };
 
-ProjectListState CurrentState() {
+ProjectListState CurrentState(const ProgramState& state) {
   ProjectList projects = ProjectList::Main();
-  return ProjectListState{projects.Count(), Program().checkedCount, projects.View().CurrentRow()};
+  return ProjectListState{projects.Count(), state.checkedCount, projects.View().CurrentRow()};
 }
 
 void ApplyHidden(const std::vector<int>& hidden) {
@@ -67,17 +66,17 @@ std::vector<int> HiddenListMenuItems(const ProjectListState& state) {
 
 std::vector<int> HiddenWindowMenuItems() { return kHideableItems; }
 
-void PrepareProjectListMenu() {
-  const ProjectListState state = CurrentState();
-  ApplyHidden(HiddenListMenuItems(state));
-  if (state.currentRow >= 0) {
+void PrepareProjectListMenu(const ProgramState& state) {
+  const ProjectListState list = CurrentState(state);
+  ApplyHidden(HiddenListMenuItems(list));
+  if (list.currentRow >= 0) {
     MainWindow().SetMenuCaption(kMenuOpenMonitorDir, "打开监控目录");
     MainWindow().SetMenuCaption(kMenuOpenBackupDir, "打开备份目录");
   }
 }
 
-void ShowProjectListMenu() {
-  PrepareProjectListMenu();
+void ShowProjectListMenu(const ProgramState& state) {
+  PrepareProjectListMenu(state);
   MainWindow().ShowPopupMenu();
 }
 
@@ -88,26 +87,26 @@ void OnMainWindowRightButtonUp() {
   MainWindow().ShowPopupMenu();
 }
 
-void OnMenuNewProject() { OpenNewProjectPanel(); }
+void OnMenuNewProject(ProgramState& state) { OpenNewProjectPanel(state); }
 
-void OnMenuSelectAll() {
+void OnMenuSelectAll(ProgramState& state) {
   ProjectList projects = ProjectList::Main();
   projects.SetAllChecked(true);
-  Program().checkedCount = projects.Count();
-  ShowCountText();
+  state.checkedCount = projects.Count();
+  ShowCountText(state);
 }
 
-void OnMenuClearAll() {
+void OnMenuClearAll(ProgramState& state) {
   ProjectList::Main().SetAllChecked(false);
-  Program().checkedCount = 0;
-  ShowCountText();
+  state.checkedCount = 0;
+  ShowCountText(state);
 }
 
-void OnMenuInvertSelection() {
+void OnMenuInvertSelection(ProgramState& state) {
   ProjectList projects = ProjectList::Main();
   projects.InvertChecks();
-  Program().checkedCount = projects.Count() - Program().checkedCount;
-  ShowCountText();
+  state.checkedCount = projects.Count() - state.checkedCount;
+  ShowCountText(state);
 }
 
 // The menu offers a move only where the neighbour exists; a stray command does nothing.
@@ -133,29 +132,29 @@ void OnMenuMoveToBottom() {
   if (current >= 0 && current <= projects.Count() - 2) projects.MoveToBottom(current);
 }
 
-void OnMenuDeleteCurrentProject() {
+void OnMenuDeleteCurrentProject(ProgramState& state) {
   ProjectList projects = ProjectList::Main();
   const int current = CurrentRow();
   if (current < 0) return;
-  if (projects.Delete(current)) --Program().checkedCount;
-  ShowCountText();
+  if (projects.Delete(current)) --state.checkedCount;
+  ShowCountText(state);
   if (projects.Count() == 0) MainWindow().SetVisible(kHintLabel, true);
 }
 
-void OnMenuDeleteSelectedProjects() {
+void OnMenuDeleteSelectedProjects(ProgramState& state) {
   ProjectList projects = ProjectList::Main();
   const int deleted = projects.DeleteTicked();
   if (deleted > 0) {
-    Program().checkedCount -= deleted;
-    ShowCountText();
+    state.checkedCount -= deleted;
+    ShowCountText(state);
   }
   if (projects.Count() == 0) MainWindow().SetVisible(kHintLabel, true);
 }
 
-void OnMenuDeleteAllProjects() {
+void OnMenuDeleteAllProjects(ProgramState& state) {
   ProjectList::Main().DeleteAll();
   MainWindow().SetVisible(kHintLabel, true);
-  Program().checkedCount = 0;
+  state.checkedCount = 0;
   MainWindow().SetText(kProgressBox, std::string());
 }
 

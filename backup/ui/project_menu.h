@@ -2,6 +2,8 @@
 #pragma once
 #include <vector>
 
+#include "backup/ui/program_state.h"
+
 namespace kavrel {
 
 struct ProjectListState {
@@ -17,23 +19,23 @@ std::vector<int> HiddenWindowMenuItems();
 
 // Sets the items' visibility (and the open-directory captions) for the list's
 // current state; ShowProjectListMenu then pops the menu up.
-void PrepareProjectListMenu();
-void ShowProjectListMenu();
-inline void OnProjectListRightClick() { ShowProjectListMenu(); }
+void PrepareProjectListMenu(const ProgramState& state);
+void ShowProjectListMenu(const ProgramState& state);
+inline void OnProjectListRightClick(ProgramState& state) { ShowProjectListMenu(state); }
 void PrepareWindowMenu();
 void OnMainWindowRightButtonUp();
 
-void OnMenuNewProject();
-void OnMenuSelectAll();
-void OnMenuClearAll();
-void OnMenuInvertSelection();
+void OnMenuNewProject(ProgramState& state);
+void OnMenuSelectAll(ProgramState& state);
+void OnMenuClearAll(ProgramState& state);
+void OnMenuInvertSelection(ProgramState& state);
 void OnMenuMoveToTop();
 void OnMenuMoveUp();
 void OnMenuMoveDown();
 void OnMenuMoveToBottom();
-void OnMenuDeleteCurrentProject();
-void OnMenuDeleteSelectedProjects();
-void OnMenuDeleteAllProjects();
+void OnMenuDeleteCurrentProject(ProgramState& state);
+void OnMenuDeleteSelectedProjects(ProgramState& state);
+void OnMenuDeleteAllProjects(ProgramState& state);
 void OnMenuOpenMonitorDir();
 void OnMenuOpenBackupDir();
 

@@ -5,7 +5,6 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/check/check_run.h"
 #include "backup/ui/program_globals.h"
-#include "backup/ui/program_state.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
 #include "backup/settings/settings_key.h"
@@ -25,7 +24,7 @@ void PrepareBackupDir(const std::string& backupDir) {
   SetFileAttributesA(backupDir.c_str(), BackupRootAttributes(MainWindow().Checked(kHideBackupDir)));
 }
 
-void LoadProjects(const std::vector<ProjectLine>& lines) {
+void LoadProjects(ProgramState& state, const std::vector<ProjectLine>& lines) {
   ProjectList projects = ProjectList::Main();
   for (const ProjectLine& line : lines) {
     if (projects.Count() >= kMaxProjects) break;  // the list holds no more
@@ -34,15 +33,15 @@ void LoadProjects(const std::vector<ProjectLine>& lines) {
     projects.Append(line.monitorDir, line.backupDir, FormatByteSize(GetDirectorySize(line.monitorDir)),
                     line.checked);
     if (line.checked) {
-      ++Program().checkedCount;
-      ShowCountText();
+      ++state.checkedCount;
+      ShowCountText(state);
     }
   }
 }
 
 }  // namespace
 
-void LoadSettings(const SettingsFile& file) {
+void LoadSettings(ProgramState& state, const SettingsFile& file) {
   const std::string content = file.Read();
   if (content.empty()) return;
   const std::string plain = DecryptSettingsText(content, SettingsKey);
@@ -58,7 +57,7 @@ void LoadSettings(const SettingsFile& file) {
     OnThreadSliderChanged();
   }
   if (!loaded.hasProjectField) return;
-  LoadProjects(loaded.projects);
+  LoadProjects(state, loaded.projects);
   if (ProjectList::Main().Count() > 0) window.SetEnabled(kStartMonitorButton, true);
 }
 

@@ -45,7 +45,7 @@ void OnThreadSliderChanged() {
   window.SetText(kThreadLabel, ThreadLabelText(window.SliderPosition(kThreadSlider)));
 }
 
-void OnMainWindowCreated() {
+void OnMainWindowCreated(ProgramState& state) {
   ui::Form& window = MainWindow();
   GuardSingleInstanceByProcess(std::string(), 1, true, nullptr);
   GuardSingleInstanceByMutex(SettingsKey, true, nullptr);
@@ -58,7 +58,7 @@ void OnMainWindowCreated() {
   window.Move(kHintLabel, 128, hint.top);
   BackupSuffix = "_backupx\\";
   InstallReportLock(CreateLock());
-  LoadSettings(SettingsFile::BesideProgram());
+  LoadSettings(state, SettingsFile::BesideProgram());
   crashguard::SetRuntimeErrorHandler(crashguard::OnRuntimeError);
   crashguard::CrashGuardConfiguration guard;
   guard.showBox = 1;

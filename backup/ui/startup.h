@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "backup/ui/program_state.h"
+
 namespace kavrel {
 
-void OnMainWindowCreated();
+void OnMainWindowCreated(ProgramState& state);
 void FillMenuItemTable();
 void OnThreadSliderChanged();
 // Three digits for a thread count 1..100: "001" ... "100".

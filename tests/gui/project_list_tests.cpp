@@ -58,7 +58,7 @@ class ProjectListTest : public KavrelWindowTest {
   }
   static Items MenuFor(int currentRow) {
     list().SetCurrentRow(currentRow);
-    PrepareProjectListMenu();
+    PrepareProjectListMenu(Program());
     return window().VisibleMenuItems();
   }
 };

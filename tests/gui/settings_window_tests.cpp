@@ -30,7 +30,7 @@ class SettingsWindowTest : public KavrelWindowTest {
   }
   void Load(const std::string& plain) {
     WriteSettingsFile(file_.Path(), plain);
-    LoadSettings(file_);
+    LoadSettings(Program(), file_);
   }
   void ExpectDesignState() {
     EXPECT_EQ(list().RowCount(), 0);
@@ -157,15 +157,15 @@ TEST_F(SettingsWindowTest, BadFilesLeaveTheDesignStateOrWhatTheRulesAllow) {
   std::string noise;
   for (int n = 0; n < 4096; ++n) noise += static_cast<char>(random() & 0xFF);
   WriteFileBytes(file_.Path(), noise);
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   std::string hexNoise;
   for (int n = 0; n < 3 * 1024 * 1024; ++n) hexNoise += "0123456789ABCDEF,xyz"[random() % 20];
   WriteFileBytes(file_.Path(), hexNoise);
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   WriteFileBytes(file_.Path(), "");
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   WriteFileBytes(file_.Path(), "7");
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   // Deciphered noise splits into far more than twelve fields, or into none that the rules take.
   ExpectDesignState();
 }
@@ -176,7 +176,7 @@ TEST_F(SettingsWindowTest, ATruncatedFileAppliesTheFieldsItStillHolds) {
   std::string content = ReadFileBytes(file_.Path());
   content.resize(3 * 6 + 1);  // "2|2|1|" and a lone digit of the next byte
   WriteFileBytes(file_.Path(), content);
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   EXPECT_FALSE(window().Checked(kExcludeSystemDirs));
   EXPECT_FALSE(window().Checked(kExcludeHiddenDirs));
   EXPECT_TRUE(window().Checked(kExcludeEmptyDirs));
@@ -215,7 +215,7 @@ TEST_F(SettingsWindowTest, ScheduleBoxesOfZeroOrEmptyAreSavedAsTheyAreAndComeBac
   window().SetText(kStartHours, "");
   window().SetText(kIntervalSeconds, "");
   window().SetText(kIntervalHours, "4");
-  LoadSettings(file_);
+  LoadSettings(Program(), file_);
   EXPECT_EQ(window().Text(kStartHours), "");
   EXPECT_EQ(window().Text(kIntervalSeconds), "");
   EXPECT_EQ(window().Text(kIntervalHours), "4");  // an empty field leaves the box alone
