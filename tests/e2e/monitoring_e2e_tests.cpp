@@ -175,7 +175,8 @@ TEST(MonitoringRun, SoakOverAChangingTreeLosesNothingAndDoesNotGrow) {
       // Each file changes at most once between two passes, as the backup can only see that much.
       std::set<std::string> touched;
       for (int k = 0; k < 5; ++k, ++expectedLinks) {
-        const std::string rel = "d" + std::to_string(next % 10) + "\\file" + std::to_string(next++) + ".txt";
+        const std::string rel = "d" + std::to_string(next % 10) + "\\file" + std::to_string(next) + ".txt";
+        ++next;
         create(rel);
         touched.insert(rel);
       }
