@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,16 @@ TEST_F(DunmereProgram, ARightClickTicksEveryRowAgain) {
   StartAndWaitForRows(dunmere);
   const int rows = RemoteListRowCount(list_);
   if (rows < 2) GTEST_SKIP() << "needs two drives";
+  // Changes of the free space are counted; other tests may add their own, so
+  // a fresh count is told from this one by being much smaller.
+  auto changes = [&] { return std::atoi(RemoteListCell(list_, 0, 5).c_str()); };
+  for (int i = 0; i < 8; ++i) {
+    const int seen = changes();
+    WriteFileBytes(dir_ / ("grow" + std::to_string(i)), std::string(1 << 20, 'x'));
+    WaitUntil([&] { return changes() > seen; }, 5000);
+  }
+  const int before = changes();
+  ASSERT_GE(before, 8);
   RemoteListSetChecked(list_, 0, false);
   ASSERT_FALSE(RemoteListChecked(list_, 0));
   PostMessageA(list_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 30));
@@ -119,7 +130,7 @@ TEST_F(DunmereProgram, ARightClickTicksEveryRowAgain) {
   EXPECT_TRUE(WaitUntil([&] { return RemoteListRowCount(list_) == rows && RemoteListChecked(list_, 0); }, 10000));
   for (int row = 0; row < rows; ++row) EXPECT_TRUE(RemoteListChecked(list_, row)) << row;
   // The rebuilt list starts its figures afresh.
-  EXPECT_EQ(RemoteListCell(list_, 0, 5), "");
+  EXPECT_LT(changes(), before / 2);
   EXPECT_TRUE(dunmere.Running());
 }
 
