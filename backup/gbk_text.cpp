@@ -86,14 +86,17 @@ int32_t IntegerValue(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
-bool EndsWithBackslash(const std::string& text) {
-  bool endsWithBackslash = false;
+size_t FindLastBackslash(const std::string& text) {
+  size_t last = std::string::npos;
   for (size_t i = 0; i < text.size(); ++i) {
-    const bool lead = IsLeadByte(static_cast<unsigned char>(text[i]));
-    endsWithBackslash = !lead && text[i] == '\\';
-    if (lead) ++i;
+    if (IsLeadByte(static_cast<unsigned char>(text[i]))) ++i;
+    else if (text[i] == '\\') last = i;
   }
-  return endsWithBackslash;
+  return last;
+}
+
+bool EndsWithBackslash(const std::string& text) {
+  return !text.empty() && FindLastBackslash(text) == text.size() - 1;
 }
 
 std::string WithTrailingBackslash(const std::string& text) {

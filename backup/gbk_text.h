@@ -30,6 +30,9 @@ int32_t IntegerValue(const std::string& text);
 // character. An empty text gives no fields.
 std::vector<std::string> Split(const std::string& text, const std::string& separator);
 
+// Byte offset of the last "\" that is a character of its own, not the second
+// byte of a double-byte character; npos when none.
+size_t FindLastBackslash(const std::string& text);
 // True when the last character is "\", not the second byte of a double-byte
 // character that happens to have that code.
 bool EndsWithBackslash(const std::string& text);

@@ -84,13 +84,8 @@ std::string OwnExecutableName() {
 std::string OwnExecutableDirectory() {
   char full[MAX_PATH * 2] = {};
   GetModuleFileNameA(nullptr, full, sizeof full - 1);
-  std::string path(full);
-  // Walk by characters: a trail byte may equal '\\'.
-  size_t lastSlash = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (gbk::IsLeadByte(static_cast<unsigned char>(path[i]))) { ++i; continue; }
-    if (path[i] == '\\' || path[i] == '/') lastSlash = i;
-  }
+  const std::string path(full);
+  const size_t lastSlash = gbk::FindLastBackslash(path);
   return lastSlash == std::string::npos ? std::string() : path.substr(0, lastSlash + 1);
 }
 

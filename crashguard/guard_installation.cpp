@@ -25,19 +25,6 @@ DWORD g_installingThread = 0;
 // pop dword ptr fs:[0]; add esp, 4; ret
 const uint8_t kUnlinkStub[11] = {0x64, 0x8F, 0x05, 0x00, 0x00, 0x00, 0x00, 0x83, 0xC4, 0x04, 0xC3};
 
-struct SehRegistration {
-  SehRegistration* previous;
-  void* handler;
-};
-
-SehRegistration* ExceptionListHead() {
-  SehRegistration* head;
-  asm volatile("movl %%fs:0, %0" : "=r"(head));
-  return head;
-}
-
-void SetExceptionListHead(SehRegistration* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
-
 // As GetCurrentFiber, whose header form trips the compiler's bounds check.
 void* CurrentFiber() {
   void* fiber;

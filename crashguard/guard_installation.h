@@ -9,6 +9,22 @@
 
 namespace crashguard {
 
+// An exception-registration record as the thread's list (fs:[0]) links them.
+struct SehRegistration {
+  SehRegistration* previous;
+  void* handler;
+};
+
+inline SehRegistration* ExceptionListHead() {
+  SehRegistration* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+inline void SetExceptionListHead(SehRegistration* head) {
+  asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
+
 // Module initialiser, called straight from the start routine (see
 // seh_frames.S): plants the main record in the caller's frame; 0.
 int InstallCrashGuard() __asm__("_crashguard_InstallCrashGuard");

@@ -49,9 +49,7 @@ bool DigitOrMinus(WPARAM c) { return (c >= '0' && c <= '9') || c == '-'; }
 // Texts the program sets clear the box's modified flag and stay as set.
 void KeepDigitsAndMinus(HWND box) {
   if (!SendMessageA(box, EM_GETMODIFY, 0, 0)) return;
-  const int n = GetWindowTextLengthA(box);
-  std::string text(n + 1, '\0');
-  text.resize(GetWindowTextA(box, &text[0], n + 1));
+  const std::string text = ReadWindowText(box);
   std::string kept;
   for (char c : text)
     if (DigitOrMinus(static_cast<unsigned char>(c))) kept += c;
@@ -408,12 +406,15 @@ int Form::ControlIdOf(HWND control) const {
   return kWindow;
 }
 
-std::string Form::Text(int id) const {
-  HWND control = Control(id);
-  int n = GetWindowTextLengthA(control);
-  std::string text(n + 1, '\0');
-  n = GetWindowTextA(control, &text[0], n + 1);
-  text.resize(n);
+std::string Form::Text(int id) const { return ReadWindowText(Control(id)); }
+
+std::string ReadWindowText(HWND window) {
+  const LRESULT n = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  if (n <= 0) return std::string();
+  std::string text(static_cast<size_t>(n), ' ');
+  text.push_back('\0');
+  const LRESULT got = SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(n + 1), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 && got <= n ? static_cast<size_t>(got) : 0);
   return text;
 }
 

@@ -261,4 +261,7 @@ void DestroyAllForms();
 // Registers the common controls once.
 void InitCommonControlsOnce();
 
+// WM_GETTEXTLENGTH, then WM_GETTEXT; "" for an empty or textless window.
+std::string ReadWindowText(HWND window);
+
 }  // namespace ui

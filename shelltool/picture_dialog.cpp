@@ -21,14 +21,14 @@ std::string NameBoxText(HWND dialog) {
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     char className[5] = {};
     GetClassNameA(child, className, sizeof className);
-    if (lstrcmpA(className, "Edit") == 0) return ReadWindowText(child);
+    if (lstrcmpA(className, "Edit") == 0) return ui::ReadWindowText(child);
     PumpPendingMessages();
   }
   HWND nameBox = GetDlgItem(dialog, kNameBoxId);
   if (!nameBox) return std::string();
   // A ComboBoxEx32 keeps the typed text in its own edit control.
   HWND edit = reinterpret_cast<HWND>(SendMessageA(nameBox, CBEM_GETEDITCONTROL, 0, 0));
-  return ReadWindowText(edit ? edit : nameBox);
+  return ui::ReadWindowText(edit ? edit : nameBox);
 }
 
 UINT_PTR CALLBACK PreviewDialogHook(HWND hookWindow, UINT message, WPARAM, LPARAM lp) {

@@ -55,15 +55,9 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The part after the last backslash that is a character of its own, not the
-// trail byte of a double-byte character.
 std::string NameOfPath(const std::string& path) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (gbk::IsLeadByte(static_cast<unsigned char>(path[i]))) ++i;
-    else if (path[i] == '\\') start = i + 1;
-  }
-  return path.substr(start);
+  const size_t last = gbk::FindLastBackslash(path);
+  return last == std::string::npos ? path : path.substr(last + 1);
 }
 
 OwnedHandle OpenForReading(const std::string& path) {
@@ -124,16 +118,6 @@ ui::Form& PreviewWindow() {
   }();
   (void)bound;
   return form;
-}
-
-std::string ReadWindowText(HWND window) {
-  const LRESULT n = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-  if (n <= 0) return std::string();
-  std::string text(static_cast<size_t>(n), ' ');
-  text.push_back('\0');
-  const LRESULT got = SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(n + 1), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got > 0 && got <= n ? static_cast<size_t>(got) : 0);
-  return text;
 }
 
 bool ResolvePreviewPath(const std::string& fullPath, std::string& fileText) {

@@ -28,8 +28,6 @@ extern const ui::WindowDef kPreviewWindowDef;
 // The one PreviewWindow, with its destroyed and tick handlers bound.
 ui::Form& PreviewWindow();
 
-// WM_GETTEXTLENGTH, then WM_GETTEXT; "" for an empty or textless window.
-std::string ReadWindowText(HWND window);
 // Whether the name box names something to preview; for a plain path or a
 // quoted list it leaves the path to show in fileText.
 bool ResolvePreviewPath(const std::string& fullPath, std::string& fileText);

@@ -70,13 +70,7 @@ int32_t CheckPathConflict(const std::vector<std::string>& list, std::string& dir
 std::string GetDirectoryTitle(const std::string& directory) {
   std::string path = directory;
   if (gbk::EndsWithBackslash(path)) path.pop_back();
-  // The last backslash that is a character of its own, not a second byte.
-  size_t lastSeparator = std::string::npos;
-  for (size_t i = 0; i < path.size();) {
-    if (gbk::IsLeadByte(static_cast<unsigned char>(path[i]))) { i += 2; continue; }
-    if (path[i] == '\\') lastSeparator = i;
-    ++i;
-  }
+  const size_t lastSeparator = gbk::FindLastBackslash(path);
   return lastSeparator == std::string::npos ? path : path.substr(lastSeparator + 1);
 }
 

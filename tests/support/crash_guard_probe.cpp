@@ -23,16 +23,8 @@ namespace {
 
 std::string g_mode;
 
-struct Registration {
-  Registration* previous;
-  void* handler;
-};
-
-Registration* ExceptionListHead() {
-  Registration* head;
-  asm volatile("movl %%fs:0, %0" : "=r"(head));
-  return head;
-}
+using crashguard::ExceptionListHead;
+using crashguard::SehRegistration;
 
 // Below the guard: a fault it passes on ends the probe with its code at
 // once, even on a stack too short for the system's own last handler.
@@ -42,7 +34,7 @@ EXCEPTION_DISPOSITION __cdecl EndWithCode(EXCEPTION_RECORD* record, void*, CONTE
 }
 
 bool RunsGuarded() {
-  for (Registration* r = ExceptionListHead(); r && r != reinterpret_cast<Registration*>(-1); r = r->previous)
+  for (SehRegistration* r = ExceptionListHead(); r && r != reinterpret_cast<SehRegistration*>(-1); r = r->previous)
     if (r->handler == reinterpret_cast<void*>(&crashguard::SehHandlerEntry)) return true;
   return false;
 }
@@ -248,9 +240,9 @@ int main(int argc, char** argv) {
   RegisterClassA(&triggerClass);
   SetTimer(CreateWindowA("CrashGuardProbeTrigger", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr), 1, 200,
            nullptr);
-  Registration outer{ExceptionListHead(), reinterpret_cast<void*>(&EndWithCode)};
-  asm volatile("movl %0, %%fs:0" : : "r"(&outer) : "memory");
-  Registration* before = ExceptionListHead();
+  SehRegistration outer{ExceptionListHead(), reinterpret_cast<void*>(&EndWithCode)};
+  crashguard::SetExceptionListHead(&outer);
+  SehRegistration* before = ExceptionListHead();
   const int result = kavrel::ProgramStart();
   Print("returned " + std::to_string(result) + (ExceptionListHead() == before ? " head restored" : " head changed"));
   kavrel::ExitProgram(result);

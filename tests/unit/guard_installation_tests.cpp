@@ -65,12 +65,9 @@ TEST(GuardInstallation, SnapshotsOfOneThreadReuseTheirTwoBlocks) {
 
 TEST(GuardInstallation, InstallingASecondTimeInTheSameModulePlantsNoRecord) {
   StoreProcessStringMap(("_SEH.EntryCatchInstall_" + std::to_string(FindOwnModuleBase())).c_str(), 1);
-  void* head;
-  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  SehRegistration* head = ExceptionListHead();
   EXPECT_EQ(InstallCrashGuard(), 0);
-  void* after;
-  asm volatile("movl %%fs:0, %0" : "=r"(after));
-  EXPECT_EQ(after, head);
+  EXPECT_EQ(ExceptionListHead(), head);
 }
 
 }  // namespace
