@@ -5,7 +5,7 @@
 
 #include "crashguard/guarded_memory.h"
 #include "crashguard/hex_text.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace crashguard {
 

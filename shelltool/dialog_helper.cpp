@@ -2,8 +2,8 @@
 
 #include <commdlg.h>
 
-#include "backup/gbk_text.h"
-#include "backup/utilities.h"
+#include "base/gbk_text.h"
+#include "base/utilities.h"
 
 namespace shell {
 

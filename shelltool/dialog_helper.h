@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace shell {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace shell {
 

@@ -1,6 +1,6 @@
 #include "shelltool/folder_dialog.h"
 
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace shell {
 

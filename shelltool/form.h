@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace ui {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace shell {
 

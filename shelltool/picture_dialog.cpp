@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "backup/gbk_text.h"
-#include "backup/utilities.h"
+#include "base/gbk_text.h"
+#include "base/utilities.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
 #include "shelltool/file_dialogs.h"

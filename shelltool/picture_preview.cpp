@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "backup/gbk_text.h"
-#include "backup/utilities.h"
+#include "base/gbk_text.h"
+#include "base/utilities.h"
 #include "shelltool/dialog_helper_module.h"
 #include "shelltool/picture_decoding.h"
 

@@ -8,11 +8,11 @@
 
 #include <algorithm>
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
 #include "shelltool/folder_dialog.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 #include "shelltool/system_entry.h"
 
 namespace shell {

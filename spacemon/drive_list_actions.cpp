@@ -1,8 +1,8 @@
 #include "spacemon/drive_list_actions.h"
 
 #include "spacemon/drive_window_controls.h"
-#include "backup/settings/settings_key.h"
-#include "backup/utilities.h"
+#include "base/settings_key.h"
+#include "base/utilities.h"
 #include "spacemon/drive_tracker_globals.h"
 #include "spacemon/monitor_thread.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace spacemon {
 

@@ -3,8 +3,8 @@
 #include <atomic>
 
 #include "spacemon/drive_window_controls.h"
-#include "backup/utilities.h"
-#include "shelltool/owned.h"
+#include "base/utilities.h"
+#include "base/owned.h"
 #include "spacemon/drive_space_poll_loop.h"
 #include "spacemon/drive_tracker_globals.h"
 #include "spacemon/window_drive_list.h"

@@ -1,7 +1,7 @@
 #include "apps/dunmere/program_start.h"
 
 #include "apps/dunmere/drive_window.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "shelltool/dialog_helper_module.h"
 #include "spacemon/drive_list_actions.h"
 #include "spacemon/drive_tracker_globals.h"

@@ -14,7 +14,7 @@
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_menu.h"
 #include "backup/ui/startup.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "backup/ui/window_topmost.h"
 #include "crashguard/guard_configuration.h"
 #include "crashguard/guard_installation.h"

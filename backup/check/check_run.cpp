@@ -6,9 +6,9 @@
 
 #include "backup/check/check_state.h"
 #include "backup/check/tree_scanner.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "backup/check/worker_slots.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

@@ -4,7 +4,7 @@
 #include "backup/check/file_search.h"
 #include "backup/check/report_line.h"
 #include "backup/check/tree_scanner.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

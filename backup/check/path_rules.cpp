@@ -1,6 +1,6 @@
 #include "backup/check/path_rules.h"
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace kavrel {
 

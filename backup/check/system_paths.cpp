@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace kavrel {
 

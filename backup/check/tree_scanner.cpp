@@ -6,10 +6,10 @@
 #include <shlwapi.h>
 
 #include "backup/check/check_state.h"
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 #include "backup/check/report_line.h"
-#include "backup/utilities.h"
-#include "shelltool/owned.h"
+#include "base/utilities.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

@@ -6,7 +6,7 @@
 
 #include "backup/check/check_state.h"
 #include "backup/check/link_writer.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

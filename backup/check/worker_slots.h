@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 

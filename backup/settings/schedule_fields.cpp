@@ -1,6 +1,6 @@
 #include "backup/settings/schedule_fields.h"
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace kavrel {
 

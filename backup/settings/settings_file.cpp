@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "backup/gbk_text.h"
-#include "backup/utilities.h"
-#include "shelltool/owned.h"
+#include "base/gbk_text.h"
+#include "base/utilities.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

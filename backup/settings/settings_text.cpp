@@ -1,6 +1,6 @@
 #include "backup/settings/settings_text.h"
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace kavrel {
 

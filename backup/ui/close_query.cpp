@@ -5,10 +5,10 @@
 #include "backup/ui/monitor_stop.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
-#include "backup/settings/settings_key.h"
+#include "base/settings_key.h"
 #include "backup/ui/startup.h"
 #include "backup/settings/text_cipher.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 

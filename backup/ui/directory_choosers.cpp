@@ -5,13 +5,13 @@
 
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/folder_dialog.h"
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 #include "backup/ui/notice_box.h"
 #include "backup/check/path_rules.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_editor.h"
 #include "backup/check/system_paths.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "backup/ui/window_topmost.h"
 
 namespace kavrel {

@@ -16,10 +16,10 @@
 #include "backup/ui/duration_text.h"
 #include "backup/ui/monitor_stop.h"
 #include "backup/ui/notice_box.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "backup/ui/window_icons.h"
 #include "backup/ui/window_topmost.h"
-#include "shelltool/owned.h"
+#include "base/owned.h"
 
 namespace kavrel {
 

@@ -4,7 +4,7 @@
 #include "backup/ui/notice_box.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_list.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "backup/ui/window_topmost.h"
 
 namespace kavrel {

@@ -7,11 +7,11 @@
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
-#include "backup/settings/settings_key.h"
+#include "base/settings_key.h"
 #include "backup/settings/settings_text.h"
 #include "backup/ui/startup.h"
 #include "backup/settings/text_cipher.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 

@@ -23,8 +23,8 @@
 #include "backup/check/file_search.h"
 #include "backup/check/report_line.h"
 #include "backup/check/worker_slots.h"
-#include "backup/gbk_text.h"
-#include "backup/utilities.h"
+#include "base/gbk_text.h"
+#include "base/utilities.h"
 
 namespace {
 

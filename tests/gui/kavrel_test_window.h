@@ -7,7 +7,7 @@
 #include "apps/kavrel/program_start.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/program_state.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 // The program state's fields under the names the cases read them by.
 inline int32_t& CheckedProjectCount = kavrel::Program().checkedCount;

@@ -5,7 +5,7 @@
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/project_menu.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "gui/modal_watch.h"
 

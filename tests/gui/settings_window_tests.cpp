@@ -8,7 +8,7 @@
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_load.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "gui/kavrel_test_window.h"
 #include "support/settings_fixture.h"
 #include "support/test_support.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "directory") == 0) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 int main(int argc, char** argv) {
   const char* mutexName = argc > 1 ? argv[1] : "kavrel_guard_probe";

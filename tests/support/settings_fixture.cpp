@@ -1,6 +1,6 @@
 #include "support/settings_fixture.h"
 
-#include "backup/settings/settings_key.h"
+#include "base/settings_key.h"
 #include "backup/settings/text_cipher.h"
 #include "support/test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace {
 void UnexpectedProgramExit(int exitCode) {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 namespace testing_support {
 

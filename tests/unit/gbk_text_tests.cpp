@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "apps/kavrel/program_start.h"
 #include "backup/ui/program_globals.h"
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
 

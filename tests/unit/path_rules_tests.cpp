@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 #include "backup/check/path_rules.h"
 #include "shelltool/folder_dialog.h"
 

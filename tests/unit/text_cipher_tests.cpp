@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "backup/settings/settings_key.h"
+#include "base/settings_key.h"
 #include "backup/settings/text_cipher.h"
 
 namespace {

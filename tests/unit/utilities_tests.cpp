@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "backup/utilities.h"
+#include "base/utilities.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "backup/gbk_text.h"
+#include "base/gbk_text.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "backup/utilities.h"
+#include "base/utilities.h"
 
 #include <ole2.h>
 #include <oleauto.h>
@@ -8,8 +8,8 @@
 #include <cmath>
 #include <vector>
 
-#include "backup/gbk_text.h"
-#include "shelltool/owned.h"
+#include "base/gbk_text.h"
+#include "base/owned.h"
 
 namespace {
 ProgramExitRoutine g_exitRoutine = nullptr;
