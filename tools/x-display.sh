@@ -5,22 +5,35 @@
 x_display_answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 
 # ensure_x_display LOCKFILE: keeps a working DISPLAY, else starts (once, under
-# the lock) the project's own Xvfb and waits until it answers.
+# the lock) the project's own Xvfb and waits until it answers. When this call
+# started the server, X_DISPLAY_STARTED holds its process id.
 ensure_x_display() {
+  X_DISPLAY_STARTED=
   if [ -z "$WINE_RUN_OWN_DISPLAY" ] && [ -n "$DISPLAY" ] && x_display_answers "$DISPLAY"; then
     return 0
   fi
   local num="${WINE_RUN_DISPLAY:-77}"
   export DISPLAY=":$num"
-  (
-    flock 9
-    x_display_answers "$DISPLAY" && exit 0
-    # Nothing answers there: whatever socket or lock is left is stale.
-    rm -f "/tmp/.X$num-lock" "/tmp/.X11-unix/X$num"
-    setsid nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp \
-      </dev/null >/dev/null 2>&1 9>&- &
-    for _ in $(seq 300); do x_display_answers "$DISPLAY" && exit 0; sleep 0.1; done
-    echo "x-display: the X server on $DISPLAY did not start" >&2
-    exit 1
-  ) 9>"$1"
+  X_DISPLAY_STARTED="$(
+    (
+      flock 9
+      x_display_answers "$DISPLAY" && exit 0
+      # Nothing answers there: whatever socket or lock is left is stale.
+      rm -f "/tmp/.X$num-lock" "/tmp/.X11-unix/X$num"
+      setsid nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp \
+        </dev/null >/dev/null 2>&1 9>&- &
+      echo $!
+      for _ in $(seq 300); do x_display_answers "$DISPLAY" && exit 0; sleep 0.1; done
+      echo "x-display: the X server on $DISPLAY did not start" >&2
+      exit 1
+    ) 9>"$1"
+  )"
+}
+
+# stop_started_x_display: ends the X server that ensure_x_display started, by
+# its process id; a display that was already there is left alone.
+stop_started_x_display() {
+  [ -n "$X_DISPLAY_STARTED" ] || return 0
+  kill "$X_DISPLAY_STARTED" 2>/dev/null || true
+  X_DISPLAY_STARTED=
 }

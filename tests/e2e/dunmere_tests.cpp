@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -143,41 +142,6 @@ TEST_F(DunmereProgram, DoubleClicksFlipAlwaysOnTop) {
   EXPECT_TRUE(WaitUntil(topmost, 5000));
   PostMessageA(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 30));
   EXPECT_TRUE(WaitUntil([&] { return !topmost(); }, 5000));
-}
-
-// The 1 ms poll loop's cost on an idle system, reported for the README.
-TEST_F(DunmereProgram, ThePollLoopCostsLittleProcessorTime) {
-  ChildProcess dunmere;
-  StartAndWaitForRows(dunmere);
-  // Summed over the threads: the process total is not kept current by Wine.
-  auto cpu = [&] {
-    ULONGLONG sum = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-      if (entry.th32OwnerProcessID != dunmere.Id()) continue;
-      HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
-      FILETIME created, exited, kernel, user;
-      if (thread && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-        auto value = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-        sum += value(kernel) + value(user);  // 100 ns units
-      }
-      if (thread) CloseHandle(thread);
-    }
-    CloseHandle(snapshot);
-    return sum;
-  };
-  const ULONGLONG cpuStart = cpu();
-  const ULONGLONG wallStart = GetTickCount64();
-  Sleep(5000);
-  const double cpuMs = double(cpu() - cpuStart) / 10000.0;
-  const double wallMs = double(GetTickCount64() - wallStart);
-  const double share = cpuMs / wallMs;
-  std::printf("Dunmere poll loop: %.0f ms of processor time in %.0f ms (%.1f%% of one core)\n", cpuMs, wallMs,
-              share * 100.0);
-  EXPECT_LT(share, 0.5);
-  EXPECT_TRUE(dunmere.Running());
 }
 
 }  // namespace
