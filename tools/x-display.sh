@@ -8,13 +8,13 @@ x_display_answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 # the lock) the project's own Xvfb and waits until it answers. When this call
 # started the server, X_DISPLAY_STARTED holds its process id.
 ensure_x_display() {
-  X_DISPLAY_STARTED=
   if [ -z "$WINE_RUN_OWN_DISPLAY" ] && [ -n "$DISPLAY" ] && x_display_answers "$DISPLAY"; then
     return 0
   fi
   local num="${WINE_RUN_DISPLAY:-77}"
   export DISPLAY=":$num"
-  X_DISPLAY_STARTED="$(
+  local started
+  started="$(
     (
       flock 9
       x_display_answers "$DISPLAY" && exit 0
@@ -28,6 +28,7 @@ ensure_x_display() {
       exit 1
     ) 9>"$1"
   )"
+  [ -z "$started" ] || X_DISPLAY_STARTED="$started"
 }
 
 # stop_started_x_display: ends the X server that ensure_x_display started, by
