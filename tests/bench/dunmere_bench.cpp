@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   if (!CopyFileTo(ProgramsDirectory() + "Dunmere.exe", exe)) return 2;
   ChildProcess dunmere;
   if (!dunmere.Start(exe, "", dir.path())) return 2;
-  HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", 20000);
+  HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", testing_support::kHangBoundMs);
   if (!window) return 3;
   Sleep(1000);  // the first build and its list writes are not the loop's steady cost
   const ULONGLONG cpuStart = ProcessorTime(dunmere.Id());

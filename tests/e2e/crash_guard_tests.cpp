@@ -29,7 +29,7 @@ class Probe {
     started_ = process_.Start(dir_ / "probe.exe", mode, dir_.path());
   }
   // The next fault box, read and closed with OK; an empty caption when none came.
-  Box PressOk(int timeoutMs = 20000) {
+  Box PressOk(int timeoutMs = testing_support::kHangBoundMs) {
     Box box;
     HWND window = testing_support::FindProcessWindow(process_.Id(), kBoxClass, timeoutMs);
     if (!window) return box;
@@ -39,10 +39,10 @@ class Probe {
     GetClassNameA(GetWindow(window, GW_OWNER), owner, sizeof owner);
     box.ownerClass = owner;
     kavrel_testing::PressButton(window, IDOK);
-    testing_support::WaitUntil([&] { return !IsWindow(window); }, 5000);
+    testing_support::WaitUntil([&] { return !IsWindow(window); }, testing_support::kHangBoundMs);
     return box;
   }
-  int Exit() { return process_.WaitForExit(20000); }
+  int Exit() { return process_.WaitForExit(testing_support::kHangBoundMs); }
   std::string Output() const { return process_.Output(); }
   bool started() const { return started_; }
   DWORD Id() const { return process_.Id(); }
@@ -84,7 +84,7 @@ TEST(CrashGuard, AFaultInAnyOtherThreadEndsOnlyThatThreadAndTheWindowLivesOn) {
     EXPECT_TRUE(testing_support::WaitUntil([&] {
       DWORD_PTR answer = 0;
       return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer) != 0;
-    }, 5000)) << thread;
+    }, testing_support::kHangBoundMs)) << thread;
   }
   EXPECT_EQ(probe.Exit(), 0);
   EXPECT_TRUE(Has(probe.Output(), "create 0|begin 0|std joined|overflow 0|")) << probe.Output();
@@ -192,7 +192,7 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   for (int i = 0; i < kFiles; ++i) EXPECT_EQ(LinkCount(src + "f" + std::to_string(i) + ".txt"), 2u) << i;
   EXPECT_EQ(LinkCount(src + "fault_here.txt"), 2u);
   kavrel.Close();
-  EXPECT_EQ(kavrel.WaitForExit(20000), 0);
+  EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_EQ(kavrel.Process().Output(), "");
 }
 
@@ -218,7 +218,7 @@ TEST(CrashGuard, ACheckThreadThatFaultsIsNotWaitedForAndTheNextProjectIsChecked)
   EXPECT_EQ(LinkCount(root / "first\\a.txt"), 1u);
   EXPECT_EQ(LinkCount(root / "second\\a.txt"), 2u);
   kavrel.Close();
-  EXPECT_EQ(kavrel.WaitForExit(20000), 0);
+  EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 }  // namespace

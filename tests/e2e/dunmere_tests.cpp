@@ -31,13 +31,13 @@ class DunmereProgram : public ::testing::Test {
   // Starts the program and waits until its list holds every drive.
   void StartAndWaitForRows(ChildProcess& dunmere) {
     ASSERT_TRUE(dunmere.Start(exe_, "", dir_.path()));
-    window_ = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", 20000);
+    window_ = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", testing_support::kHangBoundMs);
     ASSERT_NE(window_, nullptr);
     list_ = FindChild(window_, WC_LISTVIEWA, "");
     ASSERT_NE(list_, nullptr);
     const size_t drives = DriveRoots().size();
     ASSERT_TRUE(WaitUntil([&] { return RemoteListRowCount(list_) == int(drives) &&
-                                       !RemoteListCell(list_, int(drives) - 1, 7).empty(); }, 20000));
+                                       !RemoteListCell(list_, int(drives) - 1, 7).empty(); }, testing_support::kHangBoundMs));
   }
   ScratchDir dir_;
   std::string exe_;
@@ -78,7 +78,7 @@ TEST_F(DunmereProgram, ListsEveryDriveWineGivesWithItsFigures) {
   EXPECT_EQ(list.bottom - list.top, 18 * n + allowance + 20);
   EXPECT_EQ(window.right - window.left, 727);
   PostMessageA(window_, WM_CLOSE, 0, 0);
-  EXPECT_EQ(dunmere.WaitForExit(15000), 0);
+  EXPECT_EQ(dunmere.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 TEST_F(DunmereProgram, ASecondStartUnderTheSameNameEndsWithCodeZero) {
@@ -86,13 +86,13 @@ TEST_F(DunmereProgram, ASecondStartUnderTheSameNameEndsWithCodeZero) {
   StartAndWaitForRows(first);
   ChildProcess second;
   ASSERT_TRUE(second.Start(exe_, "", dir_.path()));
-  EXPECT_EQ(second.WaitForExit(15000), 0);
+  EXPECT_EQ(second.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_EQ(FindProcessWindow(second.Id(), "", 0), nullptr);
   const std::string copy = dir_ / "DunmereCopy.exe";
   ASSERT_TRUE(CopyFileTo(exe_, copy));
   ChildProcess renamed;
   ASSERT_TRUE(renamed.Start(copy, "", dir_.path()));
-  EXPECT_EQ(renamed.WaitForExit(15000), 0);  // stopped by the mutex
+  EXPECT_EQ(renamed.WaitForExit(testing_support::kHangBoundMs), 0);  // stopped by the mutex
   EXPECT_TRUE(first.Running());
 }
 
@@ -104,7 +104,7 @@ TEST_F(DunmereProgram, UntickingEveryDriveEndsTheProgramWithCodeZero) {
   Sleep(500);
   EXPECT_TRUE(dunmere.Running());  // one drive is still ticked
   RemoteListSetChecked(list_, rows - 1, false);
-  EXPECT_EQ(dunmere.WaitForExit(15000), 0);
+  EXPECT_EQ(dunmere.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 TEST_F(DunmereProgram, ARightClickTicksEveryRowAgain) {
@@ -118,7 +118,7 @@ TEST_F(DunmereProgram, ARightClickTicksEveryRowAgain) {
   for (int i = 0; i < 8; ++i) {
     const int seen = changes();
     WriteFileBytes(dir_ / ("grow" + std::to_string(i)), std::string(1 << 20, 'x'));
-    WaitUntil([&] { return changes() > seen; }, 5000);
+    WaitUntil([&] { return changes() > seen; }, testing_support::kHangBoundMs);
   }
   const int before = changes();
   ASSERT_GE(before, 8);
@@ -126,7 +126,7 @@ TEST_F(DunmereProgram, ARightClickTicksEveryRowAgain) {
   ASSERT_FALSE(RemoteListChecked(list_, 0));
   PostMessageA(list_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 30));
   PostMessageA(list_, WM_RBUTTONUP, 0, MAKELPARAM(300, 30));
-  EXPECT_TRUE(WaitUntil([&] { return RemoteListRowCount(list_) == rows && RemoteListChecked(list_, 0); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return RemoteListRowCount(list_) == rows && RemoteListChecked(list_, 0); }, testing_support::kHangBoundMs));
   for (int row = 0; row < rows; ++row) EXPECT_TRUE(RemoteListChecked(list_, row)) << row;
   // The rebuilt list starts its figures afresh.
   EXPECT_LT(changes(), before / 2);
@@ -139,9 +139,9 @@ TEST_F(DunmereProgram, DoubleClicksFlipAlwaysOnTop) {
   auto topmost = [&] { return (GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
   ASSERT_FALSE(topmost());
   PostMessageA(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 30));
-  EXPECT_TRUE(WaitUntil(topmost, 5000));
+  EXPECT_TRUE(WaitUntil(topmost, testing_support::kHangBoundMs));
   PostMessageA(list_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(300, 30));
-  EXPECT_TRUE(WaitUntil([&] { return !topmost(); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return !topmost(); }, testing_support::kHangBoundMs));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ const char kMutex[] = "kavrel_guard_probe_mutex";
 std::string Probe() { return TestProgramDirectory() + "guard_probe.exe"; }
 
 bool WaitForOutput(ChildProcess& child, const std::string& text) {
-  return testing_support::WaitUntil([&] { return child.Output().find(text) != std::string::npos; }, 10000);
+  return testing_support::WaitUntil([&] { return child.Output().find(text) != std::string::npos; }, testing_support::kHangBoundMs);
 }
 
 TEST(SingleInstanceGuards, ASecondProcessOfTheSameNameEndsWithCodeZeroAtTheFirstGuard) {
@@ -23,7 +23,7 @@ TEST(SingleInstanceGuards, ASecondProcessOfTheSameNameEndsWithCodeZeroAtTheFirst
   ASSERT_TRUE(WaitForOutput(first, "mutex guard passed"));
   ChildProcess second;
   ASSERT_TRUE(second.Start(Probe(), std::string(kMutex) + " wait"));
-  EXPECT_EQ(second.WaitForExit(10000), 0);
+  EXPECT_EQ(second.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_EQ(second.Output().find("process guard passed"), std::string::npos);
 }
 
@@ -36,7 +36,7 @@ TEST(SingleInstanceGuards, ACopyUnderAnotherNameIsStoppedByTheMutex) {
   ASSERT_TRUE(WaitForOutput(first, "mutex guard passed"));
   ChildProcess renamed;
   ASSERT_TRUE(renamed.Start(copy, std::string(kMutex) + " wait"));
-  EXPECT_EQ(renamed.WaitForExit(10000), 0);
+  EXPECT_EQ(renamed.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_NE(renamed.Output().find("process guard passed"), std::string::npos);
   EXPECT_EQ(renamed.Output().find("mutex guard passed"), std::string::npos);
   first.Kill();
@@ -51,14 +51,14 @@ TEST(SingleInstanceGuards, NamesThatDifferOnlyInLetterCaseCountAsOne) {
   ASSERT_TRUE(WaitForOutput(first, "mutex guard passed"));
   ChildProcess shouting;
   ASSERT_TRUE(shouting.Start(upper, "kavrel_case_mutex_b wait"));
-  EXPECT_EQ(shouting.WaitForExit(10000), 0);
+  EXPECT_EQ(shouting.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_EQ(shouting.Output().find("process guard passed"), std::string::npos);
 }
 
 TEST(SingleInstanceGuards, AFirstInstancePassesBoth) {
   ChildProcess only;
   ASSERT_TRUE(only.Start(Probe(), "kavrel_lonely_mutex"));
-  EXPECT_EQ(only.WaitForExit(10000), 3);
+  EXPECT_EQ(only.WaitForExit(testing_support::kHangBoundMs), 3);
   EXPECT_NE(only.Output().find("mutex guard passed"), std::string::npos);
 }
 

@@ -46,7 +46,7 @@ void Replace(const std::string& path, const std::string& content) {
 }
 
 bool WaitForRunEnd(KavrelDriver& kavrel) {
-  if (!WaitUntil([&] { return kavrel.ButtonCaption() == "停止监控"; }, 10000)) return false;
+  if (!WaitUntil([&] { return kavrel.ButtonCaption() == "停止监控"; }, testing_support::kHangBoundMs)) return false;
   return WaitUntil([&] { return kavrel.ButtonCaption() == "开始监控"; }, 120000);
 }
 
@@ -105,7 +105,7 @@ TEST(MonitoringRun, MirrorsATreeAsHardLinksKeepsReplacedFilesAndSavesOnClose) {
   }
 
   kavrel.Close();
-  EXPECT_EQ(kavrel.WaitForExit(10000), 0);
+  EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_EQ(kavrel.ReadSettingsPlainText(), SettingsPlainText(settings));
 }
 
@@ -220,7 +220,7 @@ TEST(MonitoringRun, SoakOverAChangingTreeLosesNothingAndDoesNotGrow) {
   EXPECT_LE(handles.back(), handles[1] + 4) << "handles grew from " << handles[1] << " to " << handles.back();
   EXPECT_LE(memory.back(), memory[1] + 3 * 1024 * 1024) << "private bytes grew from " << memory[1] << " to " << memory.back();
   kavrel.Close();
-  EXPECT_EQ(kavrel.WaitForExit(10000), 0);
+  EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 }  // namespace

@@ -17,12 +17,12 @@ struct Box {
 DWORD RunProbe(const char* mode, Box& box) {
   ChildProcess probe;
   EXPECT_TRUE(probe.Start(testing_support::TestProgramDirectory() + "runtime_error_probe.exe", mode));
-  if (HWND window = testing_support::FindProcessWindow(probe.Id(), "#32770", 20000)) {
+  if (HWND window = testing_support::FindProcessWindow(probe.Id(), "#32770", testing_support::kHangBoundMs)) {
     box.caption = testing_support::WindowText(window);
     box.text = kavrel_testing::BoxMessage(window);
     kavrel_testing::PressButton(window, IDOK);
   }
-  probe.WaitForExit(10000);
+  probe.WaitForExit(testing_support::kHangBoundMs);
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(probe.Handle(), &code);
   return code;

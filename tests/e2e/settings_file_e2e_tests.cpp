@@ -31,13 +31,13 @@ class KavrelSettings : public ::testing::Test {
   // Starts the program and returns its main window.
   HWND Start(ChildProcess& kavrel) {
     if (!kavrel.Start(exe_, "", dir_.path())) return nullptr;
-    return FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, 20000);
+    return FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, testing_support::kHangBoundMs);
   }
   // Asks the window to close and returns the exit code and the time it took.
   int Close(ChildProcess& kavrel, HWND window, DWORD* elapsedMs = nullptr) {
     const DWORD start = GetTickCount();
     PostMessageA(window, WM_CLOSE, 0, 0);
-    const int code = kavrel.WaitForExit(15000);
+    const int code = kavrel.WaitForExit(testing_support::kHangBoundMs);
     if (elapsedMs) *elapsedMs = GetTickCount() - start;
     return code;
   }
@@ -138,7 +138,7 @@ TEST_F(KavrelSettings, PastesKeepOnlyDigitsInTheScheduleBoxesAndEveryProjectSurv
       EXPECT_EQ(kavrel.Text(box), hours ? "12" : "1") << box;
     }
     kavrel.Close();
-    ASSERT_EQ(kavrel.WaitForExit(15000), 0);
+    ASSERT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
   }
   settings.schedule[0] = settings.schedule[3] = "12";
   settings.schedule[1] = settings.schedule[2] = settings.schedule[4] = settings.schedule[5] = "1";
@@ -148,7 +148,7 @@ TEST_F(KavrelSettings, PastesKeepOnlyDigitsInTheScheduleBoxesAndEveryProjectSurv
   EXPECT_EQ(RemoteListRowCount(again.Control(kavrel::kProjectList)), 2);
   EXPECT_EQ(again.Text(kavrel::kIntervalHours), "12");
   again.Close();
-  EXPECT_EQ(again.WaitForExit(15000), 0);
+  EXPECT_EQ(again.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 TEST_F(KavrelSettings, BadOrUnreadableFilesGiveTheDesignStateWithoutAMessage) {
@@ -165,7 +165,7 @@ TEST_F(KavrelSettings, BadOrUnreadableFilesGiveTheDesignStateWithoutAMessage) {
     EXPECT_EQ(RemoteListRowCount(List(window)), 0);
     ExpectNoOtherWindow(kavrel, window);
     kavrel.Kill();  // a close would save over the file under test
-    kavrel.WaitForExit(5000);
+    kavrel.WaitForExit(testing_support::kHangBoundMs);
   }
   WriteSettingsFile(SettingsPath(), "2|2|2|2|9|9|9|9|9|9|9|");
   HANDLE lock = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -176,7 +176,7 @@ TEST_F(KavrelSettings, BadOrUnreadableFilesGiveTheDesignStateWithoutAMessage) {
   ExpectDesignState(window);
   ExpectNoOtherWindow(kavrel, window);
   kavrel.Kill();
-  kavrel.WaitForExit(5000);
+  kavrel.WaitForExit(testing_support::kHangBoundMs);
   CloseHandle(lock);
 }
 

@@ -15,15 +15,15 @@ TEST(SideBySide, KavrelAndDunmereRunTogether) {
   ASSERT_TRUE(CopyFileTo(ProgramsDirectory() + "Dunmere.exe", dir / "Dunmere.exe"));
   ChildProcess kavrel, dunmere;
   ASSERT_TRUE(kavrel.Start(dir / "Kavrel.exe", "", dir.path()));
-  ASSERT_NE(FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, 20000), nullptr);
+  ASSERT_NE(FindProcessWindow(kavrel.Id(), kavrel::kMainWindowClass, testing_support::kHangBoundMs), nullptr);
   ASSERT_TRUE(dunmere.Start(dir / "Dunmere.exe", "", dir.path()));
-  HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", 20000);
+  HWND window = FindProcessWindow(dunmere.Id(), "DunmereDriveSpaceWindow", testing_support::kHangBoundMs);
   ASSERT_NE(window, nullptr);
   Sleep(1000);
   EXPECT_TRUE(kavrel.Running());
   EXPECT_TRUE(dunmere.Running());
   PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(dunmere.WaitForExit(15000), 0);
+  EXPECT_EQ(dunmere.WaitForExit(testing_support::kHangBoundMs), 0);
   EXPECT_TRUE(kavrel.Running());
 }
 

@@ -27,7 +27,7 @@ class CheckWindowTest : public KavrelWindowTest {
     StartWorkerThread(IncrementalCheckThreadEntry, row, Counters().checkThread);
     ASSERT_NE(Counters().checkThread, nullptr);
     ASSERT_TRUE(WaitUntil([] { return Counters().finished == 1; }, 60000));
-    EXPECT_EQ(WaitForSingleObject(Counters().checkThread, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(Counters().checkThread, testing_support::kHangBoundMs), WAIT_OBJECT_0);
     CloseHandle(Counters().checkThread);
     Counters().checkThread = nullptr;
     Counters().finished = 0;

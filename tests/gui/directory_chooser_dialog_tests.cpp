@@ -28,7 +28,7 @@ std::string WithoutBackslash(const std::string& path) { return path.substr(0, pa
 // only), then 确定.
 void PickFolder(HWND dialog, const std::string& path) {
   // The dialog fills its tree once it is up; a choice made before that is lost.
-  testing_support::WaitUntil([&] { return !SelectedFolderName(dialog).empty(); }, 5000);
+  testing_support::WaitUntil([&] { return !SelectedFolderName(dialog).empty(); }, testing_support::kHangBoundMs);
   if (HWND edit = FindChild(dialog, "Edit", "")) {
     SendMessageA(edit, EM_SETSEL, 0, -1);
     SendMessageA(edit, WM_CHAR, VK_BACK, 0);
@@ -39,7 +39,7 @@ void PickFolder(HWND dialog, const std::string& path) {
   EXPECT_TRUE(testing_support::WaitUntil([&] {
     SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
     return SelectedFolderName(dialog) == name;
-  }, 10000)) << path;
+  }, testing_support::kHangBoundMs)) << path;
   SendMessageA(FindChild(dialog, "Button", "确定"), BM_CLICK, 0, 0);
 }
 

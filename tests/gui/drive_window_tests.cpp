@@ -101,14 +101,14 @@ TEST(DriveWindowStart, TheMonitorThreadFillsTheListAndStopsWhenAsked) {
   ASSERT_GT(drives, 0);
   ui::ListView rows = window.List(kDriveList);
   ASSERT_TRUE(testing_support::WaitUntil(
-      [&] { return rows.RowCount() == drives && !rows.Cell(drives - 1, kInitialFreeColumn).empty(); }, 20000));
+      [&] { return rows.RowCount() == drives && !rows.Cell(drives - 1, kInitialFreeColumn).empty(); }, testing_support::kHangBoundMs));
   EXPECT_EQ(rows.Cell(0, kLetterColumn), std::string(" ") + roots[0]);
   EXPECT_TRUE(rows.Checked(0));
   RECT r;
   GetWindowRect(window.Window(), &r);
   EXPECT_EQ(r.bottom - r.top, HeightsForDriveCount(drives).window);
   EXPECT_EQ(window.Bounds(kDriveList).bottom - window.Bounds(kDriveList).top, HeightsForDriveCount(drives).list);
-  EXPECT_TRUE(StopMonitorThread(5000));
+  EXPECT_TRUE(StopMonitorThread(testing_support::kHangBoundMs));
   // Stopped for good: a rebuild request is no longer served.
   RebuildRequested = 1;
   testing_support::WaitUntil([] { return false; }, 300);
@@ -137,7 +137,7 @@ TEST(DriveWindowClose, ListWorkNeverRunsOnTheCallingThreadAcrossTheCloseBox) {
         });
       }
     });
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return onWindowThread > 0; }, 5000));
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return onWindowThread > 0; }, testing_support::kHangBoundMs));
     SendMessageA(window.Window(), WM_CLOSE, 0, 0);
     testing_support::WaitUntil([] { return false; }, 30);  // the thread goes on meanwhile
     stop = true;

@@ -30,7 +30,7 @@ void SetClipboardText(const std::string& text) { CopyTextToClipboard(nullptr, te
 // thread while it shows, then the window is closed by its close box.
 void WithHelpWindow(const std::function<void(HWND help)>& inspect) {
   std::thread watcher([&] {
-    HWND help = testing_support::FindProcessWindow(GetCurrentProcessId(), "KavrelHelpWindow", 20000);
+    HWND help = testing_support::FindProcessWindow(GetCurrentProcessId(), "KavrelHelpWindow", testing_support::kHangBoundMs);
     if (!help) return;
     inspect(help);
     PostMessageA(help, WM_CLOSE, 0, 0);

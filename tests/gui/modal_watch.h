@@ -18,7 +18,7 @@ constexpr char kDialogClass[] = "#32770";
 class ModalWatch {
  public:
   using Action = std::function<void(HWND dialog, int index)>;
-  ModalWatch(int count, Action act, int timeoutMs = 20000)
+  ModalWatch(int count, Action act, int timeoutMs = testing_support::kHangBoundMs)
       : thread_([count, act, timeoutMs] {
           HWND previous = nullptr;
           for (int i = 0; i < count; ++i) {

@@ -54,7 +54,7 @@ class PictureDialog : public testing::Test {
   // Shows the dialog on this thread; act runs on another with the dialog.
   bool Pick(int32_t kind, int32_t mode, std::string& name, const std::function<void(HWND)>& act) {
     kavrel_testing::ModalWatch watch(1, [&](HWND dialog, int) {
-      WaitUntil([&] { return IsWindowVisible(dialog) && FindList(dialog); }, 10000);
+      WaitUntil([&] { return IsWindowVisible(dialog) && FindList(dialog); }, testing_support::kHangBoundMs);
       Sleep(200);
       act(dialog);
       if (IsWindow(dialog)) kavrel_testing::PressButton(dialog, IDCANCEL);
@@ -133,7 +133,7 @@ TEST_F(PictureDialog, PictureModeShowsDetailsAndPictureThenCancelEndsIt) {
     for (const auto& c : kCases) {
       SCOPED_TRACE(c.file);
       ASSERT_TRUE(Select(dialog, c.file));
-      EXPECT_TRUE(WaitUntil([&] { return Label(kNameLabel) == "文件名：" + c.file; }, 5000)) << Label(kNameLabel);
+      EXPECT_TRUE(WaitUntil([&] { return Label(kNameLabel) == "文件名：" + c.file; }, testing_support::kHangBoundMs)) << Label(kNameLabel);
       if (!c.size.empty()) {
         EXPECT_EQ(Label(kSizeLabel), c.size);
       }
@@ -153,7 +153,7 @@ TEST_F(PictureDialog, PictureModeShowsDetailsAndPictureThenCancelEndsIt) {
   EXPECT_TRUE(laidOut);
   EXPECT_EQ(name, "unchanged");
   EXPECT_EQ(DialogHelperGlobals().previewMode, 1);
-  EXPECT_TRUE(WaitUntil([] { return PreviewWindow().Window() == nullptr; }, 2000)) << "the window outlived the dialog";
+  EXPECT_TRUE(WaitUntil([] { return PreviewWindow().Window() == nullptr; }, testing_support::kHangBoundMs)) << "the window outlived the dialog";
 }
 
 TEST_F(PictureDialog, TextModeShowsTheTextUpToItsFirstZero) {
@@ -164,12 +164,12 @@ TEST_F(PictureDialog, TextModeShowsTheTextUpToItsFirstZero) {
     EXPECT_FALSE(PreviewWindow().Visible(kPictureGroup));
     ASSERT_TRUE(Select(dialog, "text.txt"));
     EXPECT_TRUE(WaitUntil([] { return RichText() == "第一行\r表\\尾" || RichText() == "第一行\r\n表\\尾"; },
-                          5000))
+                          testing_support::kHangBoundMs))
         << testing::PrintToString(RichText());
   });
 }
 
-TEST_F(PictureDialog, ResizingUpdatesTheWidthsWithinATick) {
+TEST_F(PictureDialog, ResizingUpdatesTheWidths) {
   std::string name;
   Pick(0, 1, name, [&](HWND dialog) {
     RECT outer = Rect(dialog);
@@ -181,7 +181,7 @@ TEST_F(PictureDialog, ResizingUpdatesTheWidthsWithinATick) {
     EXPECT_TRUE(WaitUntil([&] {
       RECT own = Rect(PreviewWindow().Window()), label = Rect(PreviewWindow().Control(kSizeLabel));
       return own.right - own.left == width && label.right - label.left == width - 16 - 300;
-    }, 200));
+    }, testing_support::kHangBoundMs));
   });
 }
 

@@ -237,7 +237,7 @@ TEST_F(SchedulerTest, NoTickedProjectAsksForOne) {
   window().SetMenuCaption(kMenuWindowTopmost, "取消置顶");
   std::string shown;
   std::thread user([&shown] {
-    HWND box = testing_support::FindProcessWindow(GetCurrentProcessId(), "#32770", 10000);
+    HWND box = testing_support::FindProcessWindow(GetCurrentProcessId(), "#32770", testing_support::kHangBoundMs);
     if (!box) return;
     HWND text = GetDlgItem(box, 0xFFFF);
     shown = testing_support::WindowText(text ? text : box);

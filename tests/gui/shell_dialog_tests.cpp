@@ -62,7 +62,7 @@ TEST_F(ShellDialogTest, PickFolderOpensAtTheStartFolderAndGivesTheChoiceOrNothin
   std::string chosen;
   {
     ModalWatch watch(1, [&](HWND dialog, int) {
-      openedAtStart = WaitUntil([&] { return SelectedFolderName(dialog) == "起点"; }, 10000);
+      openedAtStart = WaitUntil([&] { return SelectedFolderName(dialog) == "起点"; }, testing_support::kHangBoundMs);
       ClickButton(dialog, "确定");
     });
     chosen = helper_->operations->pickFolder(*helper_, "选", false, start, true, true);
@@ -102,9 +102,9 @@ DWORD WindowProcess(HWND window) {
 void CloseAndWait(HWND window) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, WindowProcess(window));
   PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, testing_support::kHangBoundMs));
   if (process) {
-    EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(process, testing_support::kHangBoundMs), WAIT_OBJECT_0);
     CloseHandle(process);
   }
 }
@@ -118,14 +118,14 @@ TEST_F(ShellDialogTest, OpenWithAndTheControlPanelStartTheirExactCommandLines) {
   helper_->operations->openControlPanel(*helper_);
   const std::string expected =
       "rundll32.exe shell32.dll , OpenAs_RunDLL C:\\a b.txt\nrundll32.exe shell32.dll,Control_RunDLL\n";
-  EXPECT_TRUE(WaitUntil([&] { return testing_support::ReadFileBytes(log).size() >= expected.size(); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return testing_support::ReadFileBytes(log).size() >= expected.size(); }, testing_support::kHangBoundMs));
   EXPECT_EQ(testing_support::ReadFileBytes(log), expected);
   DeleteFileA(recorder.c_str());
   DeleteFileA(log.c_str());
 
   helper_->OpenControlPanel();
   HWND panel = nullptr;
-  EXPECT_TRUE(WaitUntil([&] { return (panel = FindWindowA("Shell_Control_WndClass", nullptr)) != nullptr; }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return (panel = FindWindowA("Shell_Control_WndClass", nullptr)) != nullptr; }, testing_support::kHangBoundMs));
   if (panel) {
     EXPECT_NE(WindowProcess(panel), GetCurrentProcessId());
     CloseAndWait(panel);
@@ -325,12 +325,12 @@ TEST_F(ShellDialogTest, OpenSearchWindowOpensAFolderWindow) {
           WindowText(w).find("找这里") != std::string::npos)
         opened = w;
     return opened != nullptr;
-  }, 20000));
+  }, testing_support::kHangBoundMs));
   if (!opened) return;
   // Wine's folder window leaves its process running once closed: that ends too.
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, WindowProcess(opened));
   PostMessageA(opened, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(opened); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(opened); }, testing_support::kHangBoundMs));
   if (WaitForSingleObject(process, 3000) == WAIT_TIMEOUT) TerminateProcess(process, 0);
   CloseHandle(process);
 }
@@ -381,7 +381,7 @@ TEST_F(ShellDialogTest, EachStyleShowsItsReadOnlyBoxAndHelpButtonAndAHookStyleSt
         seen = {readOnly && IsWindowVisible(readOnly), IsDlgButtonChecked(dialog, chx1) == BST_CHECKED,
                 GetDlgItem(dialog, pshHelp) && IsWindowVisible(GetDlgItem(dialog, pshHelp))};
         ConfirmNames(dialog, "c.txt");
-      }, 10000);
+      }, testing_support::kHangBoundMs);
       chosen = helper_->PickOpenFiles(owner_, "", "", dir_.path(), style);
     }
     EXPECT_EQ(chosen, dir_ / "c.txt") << "style " << style;

@@ -120,7 +120,7 @@ bool ChildProcess::Running() const {
 void ChildProcess::Kill() {
   if (info_.hProcess) {
     TerminateProcess(info_.hProcess, 255);
-    WaitForSingleObject(info_.hProcess, 5000);
+    WaitForSingleObject(info_.hProcess, testing_support::kHangBoundMs);
   }
 }
 
@@ -266,7 +266,7 @@ UINT RemoteErrorMode(HANDLE process) {
   HANDLE thread = CreateRemoteThread(process, nullptr, 0, getErrorMode, nullptr, 0, nullptr);
   if (!thread) return UINT(-1);
   DWORD mode = DWORD(-1);
-  if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &mode);
+  if (WaitForSingleObject(thread, testing_support::kHangBoundMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &mode);
   CloseHandle(thread);
   return mode;
 }

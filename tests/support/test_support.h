@@ -15,6 +15,10 @@ std::string TestProgramDirectory();
 // Directory of the built programs (Kavrel.exe, Dunmere.exe), ending with a backslash.
 std::string ProgramsDirectory();
 
+// The bound of a wait for something that must happen: reached only by a hang,
+// never by a slow machine (under emulation Wine runs ten times slower).
+constexpr int kHangBoundMs = 60000;
+
 // Waits until condition() holds, dispatching this thread's messages; false on time-out.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
 

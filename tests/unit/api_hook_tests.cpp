@@ -9,6 +9,7 @@
 #include "crashguard/code_buffer.h"
 #include "crashguard/hook_blocks.h"
 #include "crashguard/original_call.h"
+#include "support/test_support.h"
 
 // Functions of known bytes to hook.
 extern "C" {
@@ -357,7 +358,7 @@ TEST_F(ApiHookTest, ThreadCreationGoesThroughTheReplacement) {
   LONG ran = 0;
   HANDLE thread = CreateThread(nullptr, 0, StoreParameter, &ran, 0, nullptr);
   ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(thread, testing_support::kHangBoundMs), WAIT_OBJECT_0);
   DWORD exitCode = 0;
   GetExitCodeThread(thread, &exitCode);
   CloseHandle(thread);
@@ -369,7 +370,7 @@ TEST_F(ApiHookTest, ThreadCreationGoesThroughTheReplacement) {
   EXPECT_EQ(FollowJump(target), 0u);
   thread = CreateThread(nullptr, 0, StoreParameter, &ran, 0, nullptr);
   ASSERT_NE(thread, nullptr);
-  WaitForSingleObject(thread, 10000);
+  WaitForSingleObject(thread, testing_support::kHangBoundMs);
   CloseHandle(thread);
   EXPECT_EQ(threadsSeen, 1);
 }

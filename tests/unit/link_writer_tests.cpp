@@ -297,7 +297,7 @@ TEST_F(LinkTest, AStopLetsTheWorkerFinishTheFileInHandAndCountsTheNextOne) {
   HANDLE worker = CreateThread(nullptr, 0, WorkOnSlotZero, reinterpret_cast<LPVOID>(intptr_t(src.size())), 0, nullptr);
   Sleep(200);  // inside the first file's pause
   kavrel::Counters().stop = 1;
-  ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(worker, testing_support::kHangBoundMs), WAIT_OBJECT_0);
   CloseHandle(worker);
   list.clear();
   EXPECT_EQ(kavrel::Counters().linked, 1);

@@ -142,16 +142,21 @@ TEST(TextLength, CountsBytes) {
   EXPECT_EQ(FastTextLength(std::string("ab\0c", 4)), 4);
 }
 
+// Set when the first WM_APP is handled: the wait is then under way.
+HANDLE g_firstHandled = nullptr;
+
 LRESULT CALLBACK CountingProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_APP) {
-    ++*reinterpret_cast<int*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (++*reinterpret_cast<int*>(GetWindowLongPtrA(window, GWLP_USERDATA)) == 1) SetEvent(g_firstHandled);
     return 0;
   }
   return DefWindowProcA(window, msg, wp, lp);
 }
 
-DWORD WINAPI PostAfterAWhile(LPVOID window) {
-  Sleep(100);
+// Posts the second message once the first has been handled inside the wait,
+// so it arrives while the wait goes on, however slow the machine.
+DWORD WINAPI PostOnceTheWaitRuns(LPVOID window) {
+  if (WaitForSingleObject(g_firstHandled, testing_support::kHangBoundMs) != WAIT_OBJECT_0) return 1;
   PostMessageA(static_cast<HWND>(window), WM_APP, 0, 0);
   return 0;
 }
@@ -176,16 +181,19 @@ TEST(DelayWithMessages, WaitsTheTimeAndKeepsAWindowsMessagesFlowing) {
   HWND window = CreateWindowExA(0, "DelayProbe", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   int handled = 0;
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&handled));
-  // A message that arrives during the wait, from another thread.
-  HANDLE poster = CreateThread(nullptr, 0, PostAfterAWhile, window, 0, nullptr);
+  // One message waits in the queue; a second arrives during the wait, from another thread.
+  g_firstHandled = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE poster = CreateThread(nullptr, 0, PostOnceTheWaitRuns, window, 0, nullptr);
+  PostMessageA(window, WM_APP, 0, 0);
   const ULONGLONG start = GetTickCount64();
-  EXPECT_TRUE(DelayWithMessages(400, kMilliseconds));
+  EXPECT_TRUE(DelayWithMessages(2000, kMilliseconds));
   const ULONGLONG took = GetTickCount64() - start;
-  EXPECT_EQ(handled, 1);
-  EXPECT_GE(took, 380u);
-  EXPECT_LT(took, 20000u);  // the unit is milliseconds, not seconds
+  EXPECT_EQ(handled, 2);
+  EXPECT_GE(took, 1980u);
+  EXPECT_LT(took, 120000u);  // the unit is milliseconds, not seconds (a hang bound)
   WaitForSingleObject(poster, INFINITE);
   CloseHandle(poster);
+  CloseHandle(g_firstHandled);
   DestroyWindow(window);
 }
 
@@ -199,7 +207,7 @@ TEST(StartWorkerThread, RunsTheRoutineWithItsParameterAndKeepsTheHandle) {
   HANDLE handle = nullptr;
   StartWorkerThread(RecordParameter, 4242, handle);
   ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(WaitForSingleObject(handle, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(handle, testing_support::kHangBoundMs), WAIT_OBJECT_0);
   EXPECT_EQ(g_seenParameter, 4242);
   CloseHandle(handle);
 }
