@@ -28,14 +28,24 @@ std::string BuildSettingsText(const SettingsValues& values) {
 
 namespace {
 
+// One trailing "\": added where it is missing, and a doubled one read as one
+// (an earlier build doubled it after a name ending in the single byte 0x80).
+// A part that names no directory stays empty.
+std::string WithOneTrailingBackslash(std::string dir) {
+  if (dir.empty()) return dir;
+  dir = gbk::WithTrailingBackslash(dir);
+  while (dir.size() > 1 && gbk::EndsWithBackslash(dir.substr(0, dir.size() - 1))) dir.pop_back();
+  return dir;
+}
+
 void ParseProjectLines(const std::string& field, std::vector<ProjectLine>& projects) {
   for (const std::string& line : gbk::Split(field, "\r\n")) {
     const std::vector<std::string> parts = gbk::Split(line, "*");
     if (parts.size() != 3 || parts[0].empty()) continue;
     ProjectLine project;
-    project.monitorDir = parts[0];
-    project.monitorDir = gbk::WithTrailingBackslash(project.monitorDir);
-    project.backupDir = parts[1];
+    project.monitorDir = WithOneTrailingBackslash(parts[0]);
+    // Without its backslash the backup root would be a prefix of names beside it.
+    project.backupDir = WithOneTrailingBackslash(parts[1]);
     project.checked = gbk::IntegerValue(parts[2]) != 0;
     projects.push_back(project);
   }

@@ -31,8 +31,8 @@ std::string BuildSettingsText(const SettingsValues& values);
 
 // A project line with exactly three parts; the directories are not yet tested.
 struct ProjectLine {
-  std::string monitorDir;  // with its trailing "\" added
-  std::string backupDir;
+  std::string monitorDir;  // ending with one "\"
+  std::string backupDir;   // ending with one "\"
   bool checked = false;
 };
 

@@ -93,7 +93,7 @@ TEST(SettingsText, FewerFieldsApplyWhatIsThereAndMoreThanTwelveApplyNothing) {
   EXPECT_FALSE(ParseSettingsText("").options[0]);
 }
 
-TEST(SettingsText, ADoubleByteTrailOfBarOrStarDoesNotSplit) {
+TEST(SettingsText, ADoubleByteTrailDoesNotSplitAndEveryDirectoryEndsWithOneBackslash) {
   // 0x81 0x7C and 0x81 0x2A are single characters whose second byte is "|" and "*".
   const std::string name = "C:\\\x81\x7C\x81\x2A\\";
   const LoadedSettings loaded = ParseSettingsText("1|1|1|1|||||||9|" + name + "*C:\\b\\*1\r\n");
@@ -103,6 +103,11 @@ TEST(SettingsText, ADoubleByteTrailOfBarOrStarDoesNotSplit) {
   // A name ending in a character whose second byte is "\\" still gets its backslash.
   const std::string trail = "C:\\\x95\x5C";
   EXPECT_EQ(ParseSettingsText("1|1|1|1|||||||9|" + trail + "*C:\\b\\*1").projects.at(0).monitorDir, trail + "\\");
+  // So does a backup root, without which it would prefix the names beside it; and
+  // the backslash an earlier build doubled after the single byte 0x80 is read as one.
+  const ProjectLine euro = ParseSettingsText("1|1|1|1|||||||9|C:\\\x80\\\\*" + trail + "*1").projects.at(0);
+  EXPECT_EQ(euro.monitorDir, "C:\\\x80\\");
+  EXPECT_EQ(euro.backupDir, trail + "\\");
 }
 
 TEST(SettingsText, LinesWithoutExactlyThreePartsOrAMonitoredDirectoryAreDropped) {
