@@ -218,17 +218,29 @@ double RoundToHundredths(double value) {
   return std::copysign(whole / 100.0, value);
 }
 
+namespace {
+
+// How many of a path's names make its root, which is there or not and is
+// never made: "\\server\share" (two empty names first), or a drive.
+size_t RootNameCount(const std::vector<std::string>& names) {
+  if (names.size() >= 2 && names[0].empty() && names[1].empty()) return 4;
+  if (!names.empty() && names[0].size() == 2 && names[0][1] == ':') return 1;
+  return 0;
+}
+
+}  // namespace
+
 bool EnsureDirectoryPath(const std::string& path) {
   // Level by level: Wine's MakeSureDirectoryPathExists splits at every 0x5C
   // byte, so the second byte of a double-byte character would end a level.
-  // The paths here are local: a drive letter, or relative.
   const std::vector<std::string> names = gbk::Split(gbk::WithTrailingBackslash(path), "\\");
+  const size_t root = RootNameCount(names);
   std::string level;
   for (size_t k = 0; k < names.size(); ++k) {
     const std::string& name = names[k];
     if (k > 0) level += '\\';
     level += name;
-    if (name.empty() || (k == 0 && name.size() == 2 && name[1] == ':')) continue;  // no name, or the drive
+    if (k < root || name.empty()) continue;
     if (!CreateDirectoryA(level.c_str(), nullptr) && !IsDirectory(level)) return false;
   }
   return true;
