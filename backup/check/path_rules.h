@@ -37,4 +37,33 @@ std::string GeneratedBackupDir(const std::string& d, const std::string& suffix);
 // Backup directory under the chosen folder g for the monitored directory m.
 std::string FinalBackupDir(const std::string& g, const std::string& m, const std::string& suffix);
 
+// A project's two directories, as its row holds them.
+struct ProjectDirs {
+  std::string monitorDir;
+  std::string backupDir;
+};
+
+// What keeps a project from being checked.
+enum class ProjectFault : int32_t {
+  kNone = 0,
+  kNotFullPath,        // a directory named without drive or share: where it lies cannot be told
+  kBackupInMonitored,  // the backup directory is, holds or lies inside the monitored tree
+  kSharedBackup,       // the backup directory is, holds or lies inside an earlier project's
+};
+
+struct ProjectConflict {
+  ProjectFault fault = ProjectFault::kNone;
+  std::string other;  // the earlier project's backup directory, for kSharedBackup
+};
+
+// Whether project `index` of the list may be checked. A backup directory
+// inside the monitored tree is allowed only below a folder the scanner passes
+// over; of two projects whose backup directories meet, the earlier keeps its
+// own. Paths compare as the system resolves them: A-Z case-blind, "." and
+// ".." taken, doubled separators and trailing dots and blanks of names ignored.
+ProjectConflict FindProjectConflict(const std::vector<ProjectDirs>& projects, size_t index);
+
+// The chooser's refusal of backup directory b for monitored directory m.
+std::string ProjectConflictRefusal(const ProjectConflict& conflict, const std::string& b, const std::string& m);
+
 }  // namespace kavrel

@@ -82,7 +82,7 @@ void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<st
 }
 
 bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path) const {
-  if (name[0] == '.' || EndsWith(name, "_backupx", 8)) return false;  // passed over silently
+  if (PassedOverSilently(name)) return false;
   const char* reason = nullptr;
   if (name[0] == '$' || name[0] == '%' || name == "System Volume Information") {
     reason = " >> 跳过特定目录：";
@@ -137,6 +137,10 @@ int FindFiles(const std::string& directory, const std::string& pattern, std::vec
     PumpMessages();
   }
   return static_cast<int>(output.size());
+}
+
+bool PassedOverSilently(const std::string& name) {
+  return !name.empty() && (name[0] == '.' || EndsWith(name, "_backupx", 8));
 }
 
 bool HasSubdirectories(const std::string& directory) {

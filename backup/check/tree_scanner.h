@@ -37,6 +37,9 @@ class TreeScanner {
 // entry that pattern matches; returns how many.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
+// Folders the scanner passes over silently, with everything below them: a
+// name beginning with "." or ending in "_backupx" (compared exactly).
+bool PassedOverSilently(const std::string& name);
 int64_t GetFileSize64(const std::string& path);  // 0 when it cannot be read
 void PumpMessages();
 

@@ -10,6 +10,7 @@
 #include "backup/check/path_rules.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_editor.h"
+#include "backup/ui/project_list.h"
 #include "backup/check/system_paths.h"
 #include "base/utilities.h"
 #include "backup/ui/window_topmost.h"
@@ -49,11 +50,25 @@ class WindowChooserHost : public ChooserHost {
   void SetBackupBox(const std::string& text) override { MainWindow().SetText(kBackupDirBox, text); }
   void EnableBackupButton() override { MainWindow().SetEnabled(kBackupDirButton, true); }
   void EnableConfirm() override { MainWindow().SetEnabled(kConfirmButton, true); }
+  void DisableConfirm() override { MainWindow().SetEnabled(kConfirmButton, false); }
   void CancelEdit() override { OnEditCancelClicked(state_); }
+  std::vector<ProjectDirs> OtherProjects() override {
+    std::vector<ProjectDirs> projects = ProjectList::Main().Directories();
+    const size_t edited = static_cast<size_t>(state_.edit.editedRow);
+    if (state_.edit.editMode != 0 && edited < projects.size()) projects.erase(projects.begin() + edited);
+    return projects;
+  }
 
  private:
   ProgramState& state_;
 };
+
+// What keeps the panel's project from being checked beside the others.
+ProjectConflict ConflictWithOthers(ChooserHost& host, const std::string& m, const std::string& b) {
+  std::vector<ProjectDirs> projects = host.OtherProjects();
+  projects.push_back(ProjectDirs{m, b});
+  return FindProjectConflict(projects, projects.size() - 1);
+}
 
 }  // namespace
 
@@ -85,8 +100,15 @@ void ChooseMonitorDir(ChooserHost& host, const std::vector<std::string>& project
     }
     host.SetMonitorBox(d);
     const std::string backupDir = GeneratedBackupDir(d, suffix);
-    host.SetBackupBox(backupDir);
     host.EnableBackupButton();
+    // Folders of one name in two places get one generated name.
+    if (ConflictWithOthers(host, d, backupDir).fault != ProjectFault::kNone) {
+      host.SetBackupBox(std::string());
+      host.DisableConfirm();
+      host.Tell("当前自动生成的备份目录" + backupDir + "已被其他项目使用，请点击备份目录按钮另行选择。");
+      return;
+    }
+    host.SetBackupBox(backupDir);
     host.EnableConfirm();
     const int64_t size = host.DirectorySize(backupDir);
     if (size > 0)
@@ -110,6 +132,11 @@ void ChooseBackupDir(ChooserHost& host, const std::string& suffix) {
       continue;
     }
     const std::string finalDir = FinalBackupDir(g, m, suffix);
+    const ProjectConflict conflict = ConflictWithOthers(host, m, finalDir);
+    if (conflict.fault != ProjectFault::kNone) {
+      host.Tell(ProjectConflictRefusal(conflict, finalDir, m));
+      continue;
+    }
     if (g.size() <= kDriveRootLength) host.EnableConfirm();
     const int64_t size = host.DirectorySize(finalDir);
     if (size > 0 && !host.Ask("你选择的备份目录(" + finalDir + ")已存在，并且包含" + gbk::NumberText(size) +

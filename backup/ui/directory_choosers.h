@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/check/path_rules.h"
 #include "backup/ui/program_state.h"
 
 namespace kavrel {
@@ -31,7 +32,10 @@ class ChooserHost {
   virtual void SetBackupBox(const std::string& text) = 0;
   virtual void EnableBackupButton() = 0;
   virtual void EnableConfirm() = 0;
+  virtual void DisableConfirm() = 0;
   virtual void CancelEdit() = 0;
+  // Every project of the list but the one the panel edits.
+  virtual std::vector<ProjectDirs> OtherProjects() = 0;
 };
 
 // Runs the monitored-directory chooser until a directory passes or the user

@@ -88,12 +88,23 @@ void CheckProject(ProjectRow row) {
   Counters().finished = 0;
 }
 
+// A project whose backup directory meets its own monitored tree or an
+// earlier project's backups is never checked: its check would rename and
+// replace files there. Read afresh, as rows may be edited during the run.
+bool MayBeChecked(const ProjectList& projects, ProjectRow row) {
+  if (FindProjectConflict(projects.Directories(), row.Index()).fault == ProjectFault::kNone) return true;
+  row.SetImage(kImageSkipped);
+  std::string line = " >> 备份目录与其他目录重叠，已跳过：" + row.BackupDir();
+  ReportLine(line);
+  return false;
+}
+
 void RunPass() {
   ProjectList projects = ProjectList::Main();
   const int count = projects.Count();
   for (int k = 0; k < count; ++k) {
     ProjectRow row = projects.Row(k);
-    if (!row.Checked()) continue;
+    if (!row.Checked() || !MayBeChecked(projects, row)) continue;
     CheckProject(row);
     if (StopRequested()) return;
   }

@@ -23,6 +23,12 @@ int ProjectList::Append(const std::string& monitorDir, const std::string& backup
   return index;
 }
 
+std::vector<ProjectDirs> ProjectList::Directories() const {
+  std::vector<ProjectDirs> dirs;
+  for (int r = 0; r < Count(); ++r) dirs.push_back(ProjectDirs{Row(r).MonitorDir(), Row(r).BackupDir()});
+  return dirs;
+}
+
 int ProjectList::InsertCopy(int from, int at) {
   const ProjectRow source = Row(from);
   list_.InsertRow(at, std::string(), source.Image());

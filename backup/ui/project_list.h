@@ -5,6 +5,7 @@
 #include <string>
 
 #include "backup/check/check_window.h"
+#include "backup/check/path_rules.h"
 #include "backup/ui/program_state.h"
 #include "shelltool/form.h"
 
@@ -48,6 +49,8 @@ class ProjectList {
   int Count() const { return list_.RowCount(); }
   ProjectRow Row(int index) const { return ProjectRow(list_, index); }
   ui::ListView View() const { return list_; }
+  // Columns 3 and 4 of every row, top to bottom.
+  std::vector<ProjectDirs> Directories() const;
 
   // Appends a project at the end, with its position in column 0, image 1
   // and its MonitorDirList entry; returns its index. Column 1 stays empty.

@@ -28,6 +28,7 @@ class ScriptedHost : public ChooserHost {
   std::map<std::string, int64_t> sizes;
   std::string monitorBox, backupBox, browseStart, browseTitle;
   bool backupButton = false, confirm = false;
+  std::vector<ProjectDirs> otherProjects;
 
   std::string BrowseMonitorDir() override { return NextPick(); }
   std::string BrowseBackupDir(const std::string& start, const std::string& title) override {
@@ -62,6 +63,8 @@ class ScriptedHost : public ChooserHost {
   void SetBackupBox(const std::string& text) override { backupBox = text; }
   void EnableBackupButton() override { backupButton = true; }
   void EnableConfirm() override { confirm = true; }
+  void DisableConfirm() override { confirm = false; }
+  std::vector<ProjectDirs> OtherProjects() override { return otherProjects; }
   void CancelEdit() override {
     events.push_back("cancel");
     monitorBox.clear();
@@ -204,6 +207,36 @@ TEST(MonitorDirChooser, ExistingGeneratedDirectoryIsToldButStaysAccepted) {
                                      "如果不希望使用该目录进行备份，可点击备份目录按钮另行选择。"});
   EXPECT_EQ(host.backupBox, "D:\\photos_backupx\\");
   EXPECT_TRUE(host.confirm);
+}
+
+// Folders of one name in two places get one generated name: the second is
+// not offered it, and a choice of a backup directory meeting another
+// project's backups or its own tree is refused.
+TEST(Choosers, NoBackupDirectoryMeetingAnotherProjectsBackupsOrItsOwnTreeIsOffered) {
+  ScriptedHost host;
+  host.otherProjects = {{"D:\\p1\\docs\\", "D:\\docs_backupx\\"}, {"D:\\p3\\", "D:\\Dp_backupx\\sub\\"}};
+  host.backupBox = "D:\\p_backupx\\";
+  host.confirm = true;  // from an earlier choice in the same panel
+  host.picks = {"D:\\p2\\docs", "D:\\", "D:\\p2"};
+  ChooseMonitorDir(host, {"D:\\p1\\docs\\", "D:\\p3\\"}, kSuffix);
+  EXPECT_EQ(host.backupBox, "");
+  EXPECT_FALSE(host.confirm);
+  ChooseBackupDir(host, kSuffix);
+  const std::vector<std::string> expected = {
+      "tell:当前自动生成的备份目录D:\\docs_backupx\\已被其他项目使用，请点击备份目录按钮另行选择。",
+      "tell:当前目录(D:\\Dp_backupx\\)与已添加项目的备份目录(D:\\Dp_backupx\\sub\\)相同或互相包含，"
+      "两个项目的备份将会混在一起，请重新选择。"};
+  EXPECT_EQ(host.Messages(), expected);
+  EXPECT_EQ(host.backupBox, "D:\\p2\\docs_backupx\\");
+  EXPECT_TRUE(host.confirm);
+
+  // A stored monitored directory below a folder of the reserved word holds the name made from it.
+  ScriptedHost own;
+  own.monitorBox = "D:\\x\\in_backupx\\in\\";
+  own.picks = {"D:\\x", ""};
+  ChooseBackupDir(own, kSuffix);
+  EXPECT_EQ(own.Messages(), std::vector<std::string>{"tell:当前目录(D:\\x\\in_backupx\\)与监控目录(D:\\x\\in_backupx\\in\\)"
+                                                     "相同或互相包含，备份时将会改动监控目录中的文件，请重新选择。"});
 }
 
 TEST(BackupDirChooser, OpensAtTheMonitoredDirectoryAndAppliesItsRulesInOrder) {

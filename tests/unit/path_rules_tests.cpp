@@ -128,6 +128,73 @@ TEST(PathRules, TheEuroByteStandsAloneBeforeSeparatorsAndReservedCharacters) {
   EXPECT_EQ(BackupDirRefusal("D:\\\x80$\\", true, kSuffix), "当前目录(D:\\\x80$\\)含有特殊字符$，请重新选择。");
 }
 
+// Paths compare as the system resolves them; the scanner's own names decide
+// what it passes over.
+TEST(ProjectConflict, ABackupDirectoryMeetingItsOwnMonitoredTreeIsRefused) {
+  std::string deep = "D:\\";
+  while (deep.size() < 270) deep += "深层\\";
+  const struct {
+    const char* why;
+    std::string monitorDir, backupDir;
+    ProjectFault fault;
+  } kCases[] = {
+      {"equal", "D:\\data\\", "D:\\data\\", ProjectFault::kBackupInMonitored},
+      {"equal but for case", "D:\\Data\\", "d:\\DATA\\", ProjectFault::kBackupInMonitored},
+      {"trailing dot and blank", "D:\\data\\", "D:\\data. \\", ProjectFault::kBackupInMonitored},
+      {"slashes, doubled and dot names", "D:\\data\\", "D:/./data//", ProjectFault::kBackupInMonitored},
+      {"up and back", "D:\\data\\", "D:\\x\\..\\data\\", ProjectFault::kBackupInMonitored},
+      {"holds it", "D:\\nest\\inner\\", "D:\\nest\\", ProjectFault::kBackupInMonitored},
+      {"inside, walked", "D:\\data\\", "D:\\data\\bk\\", ProjectFault::kBackupInMonitored},
+      {"inside, the reserved word in capitals is walked", "D:\\data\\", "D:\\data\\P_BACKUPX\\",
+       ProjectFault::kBackupInMonitored},
+      {"inside a passed-over folder", "D:\\data\\", "D:\\data\\a\\p_backupx\\b\\", ProjectFault::kNone},
+      {"generated below a drive root", "D:\\", "D:\\Dp_backupx\\", ProjectFault::kNone},
+      {"a name that begins alike", "D:\\data\\", "D:\\datab\\", ProjectFault::kNone},
+      {"the other way up", "D:\\x\\..\\data\\", "D:\\x\\", ProjectFault::kNone},
+      // 0x955C is one character: its second byte ends no folder.
+      {"a trail byte 0x5C", "D:\\\x95\x5C\\", "D:\\\x95\x5C" "bk\\", ProjectFault::kNone},
+      {"0x80 before a separator", "D:\\\x80\\", "D:\\\x80\\bk\\", ProjectFault::kBackupInMonitored},
+      // 0xAB41 and 0xAB61 differ in a second byte, which has no case.
+      {"trail bytes differing as letters would", "D:\\\xAB\x41\\", "D:\\\xAB\x61\\", ProjectFault::kNone},
+      {"past 260 bytes", deep, deep + "bk\\", ProjectFault::kBackupInMonitored},
+      {"a share", "\\\\srv\\share\\m\\", "\\\\SRV\\Share\\m\\bk\\", ProjectFault::kBackupInMonitored},
+      {"another share", "\\\\srv\\share\\m\\", "\\\\srv\\other\\m\\", ProjectFault::kNone},
+      {"relative", "D:\\data\\", "bk\\", ProjectFault::kNotFullPath},
+      {"rooted on no drive", "D:\\data\\", "\\data\\", ProjectFault::kNotFullPath},
+      {"drive-relative", "D:\\data\\", "D:data\\", ProjectFault::kNotFullPath},
+      {"a device path", "D:\\data\\", "\\\\?\\D:\\data\\", ProjectFault::kNotFullPath},
+      {"a relative monitored directory", "data\\", "D:\\bk\\", ProjectFault::kNotFullPath},
+  };
+  for (const auto& c : kCases) {
+    const ProjectConflict conflict = FindProjectConflict({{c.monitorDir, c.backupDir}}, 0);
+    EXPECT_EQ(conflict.fault, c.fault) << c.why;
+  }
+}
+
+TEST(ProjectConflict, OfTwoProjectsWhoseBackupsMeetTheEarlierKeepsItsOwn) {
+  const ProjectDirs first{"D:\\p1\\docs\\", "D:\\docs_backupx\\"};
+  const struct {
+    const char* why;
+    std::string backupDir;
+    bool shared;
+  } kCases[] = {
+      {"the same", "D:\\docs_backupx\\", true},
+      {"the same but for case", "d:\\DOCS_BACKUPX\\", true},
+      {"inside it", "D:\\docs_backupx\\sub\\", true},
+      {"holding it", "D:\\", true},
+      {"beside it", "D:\\docs_backupx2\\", false},
+  };
+  for (const auto& c : kCases) {
+    const std::vector<ProjectDirs> projects = {first, {"E:\\p2\\docs\\", c.backupDir}};
+    const ProjectConflict later = FindProjectConflict(projects, 1);
+    EXPECT_EQ(later.fault, c.shared ? ProjectFault::kSharedBackup : ProjectFault::kNone) << c.why;
+    EXPECT_EQ(later.other, c.shared ? first.backupDir : "") << c.why;
+    EXPECT_EQ(FindProjectConflict(projects, 0).fault, ProjectFault::kNone) << c.why;
+  }
+  // An earlier backup directory whose place cannot be told takes nothing from a later one.
+  EXPECT_EQ(FindProjectConflict({{"D:\\a\\", "bk\\"}, {"D:\\b\\", "D:\\bk\\"}}, 1).fault, ProjectFault::kNone);
+}
+
 TEST(FolderDialog, TrimsHalfAndFullWidthBlanks) {
   EXPECT_EQ(TrimBlanks(std::string(512, ' ')), "");
   EXPECT_EQ(TrimBlanks("  D:\\a  "), "D:\\a");
