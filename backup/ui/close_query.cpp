@@ -12,7 +12,7 @@
 
 namespace kavrel {
 
-SettingsValues CollectSettings() {
+SettingsValues CollectSettings(const ProgramState& state) {
   ui::Form& window = MainWindow();
   SettingsValues values;
   for (int k = 0; k < kOptionCount; ++k) values.options[k] = window.Checked(kOptionBoxes[k]);
@@ -24,11 +24,12 @@ SettingsValues CollectSettings() {
     const ProjectRow row = projects.Row(r);
     values.projects.push_back(ProjectSetting{row.MonitorDir(), row.BackupDir(), row.Checked()});
   }
+  values.projects.insert(values.projects.end(), state.unlistedProjects.begin(), state.unlistedProjects.end());
   return values;
 }
 
-bool SaveSettings(const SettingsFile& file) {
-  return file.Write(EncryptSettingsText(BuildSettingsText(CollectSettings()), SettingsKey));
+bool SaveSettings(const ProgramState& state, const SettingsFile& file) {
+  return file.Write(EncryptSettingsText(BuildSettingsText(CollectSettings(state)), SettingsKey));
 }
 
 bool OnMainWindowCloseQuery(ProgramState& state) {
@@ -38,7 +39,7 @@ bool OnMainWindowCloseQuery(ProgramState& state) {
     return false;
   }
   // A file that cannot be written changes nothing: the program ends all the same.
-  SaveSettings(SettingsFile::BesideProgram());
+  SaveSettings(state, SettingsFile::BesideProgram());
   PumpPendingMessages();
   Sleep(500);
   ExitProgram(0);

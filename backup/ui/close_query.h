@@ -12,10 +12,11 @@ namespace kavrel {
 // saves the settings and ends the program with code 0; it does not return.
 bool OnMainWindowCloseQuery(ProgramState& state);
 
-// The window's settings in file order; normalises the schedule boxes first.
-SettingsValues CollectSettings();
+// The window's settings in file order, then the project lines the list does
+// not show; normalises the schedule boxes first.
+SettingsValues CollectSettings(const ProgramState& state);
 
-// Writes the window's settings, enciphered, to file; false when nothing was written.
-bool SaveSettings(const SettingsFile& file);
+// Writes the settings, enciphered, to file; false when nothing was written.
+bool SaveSettings(const ProgramState& state, const SettingsFile& file);
 
 }  // namespace kavrel

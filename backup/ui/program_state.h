@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "backup/settings/settings_text.h"
 
 namespace kavrel {
 
@@ -18,6 +21,8 @@ struct ProgramState {
   bool topmost = false;           // the window stays on top: the menu item shows "取消置顶"
   int32_t checkedCount = 0;       // ticked project rows
   EditState edit;                 // what the edit panel does
+  // Project lines of CF.ini past the list's hundredth row, written back as they came.
+  std::vector<ProjectSetting> unlistedProjects;
 };
 
 // The program's one state, handed to the handlers.

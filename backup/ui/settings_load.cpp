@@ -24,14 +24,26 @@ void PrepareBackupDir(const std::string& backupDir) {
   SetFileAttributesA(backupDir.c_str(), BackupRootAttributes(MainWindow().Checked(kHideBackupDir)));
 }
 
+// Every line stays a project, so that no save loses it. One whose folder is
+// away or empty for this start (a drive not plugged in) is shown with the
+// error image, and so is one whose backup directory meets its monitored tree
+// or an earlier project's backups; the scheduler skips both.
 void LoadProjects(ProgramState& state, const std::vector<ProjectLine>& lines) {
   ProjectList projects = ProjectList::Main();
+  std::vector<ProjectDirs> listed;
   for (const ProjectLine& line : lines) {
-    if (projects.Count() >= kMaxProjects) break;  // the list holds no more
-    if (!IsDirectory(line.monitorDir) || IsDirectoryEmpty(line.monitorDir)) continue;
-    PrepareBackupDir(line.backupDir);
-    projects.Append(line.monitorDir, line.backupDir, FormatByteSize(GetDirectorySize(line.monitorDir)),
-                    line.checked);
+    if (projects.Count() >= kMaxProjects) {  // the list shows no more; the save writes them back
+      state.unlistedProjects.push_back(ProjectSetting{line.monitorDir, line.backupDir, line.checked});
+      continue;
+    }
+    const int index = projects.Append(line.monitorDir, line.backupDir,
+                                      FormatByteSize(GetDirectorySize(line.monitorDir)), line.checked);
+    listed.push_back(ProjectDirs{line.monitorDir, line.backupDir});
+    if (IsDirectory(line.monitorDir) && !IsDirectoryEmpty(line.monitorDir) &&
+        FindProjectConflict(listed, index).fault == ProjectFault::kNone)
+      PrepareBackupDir(line.backupDir);
+    else
+      projects.Row(index).SetImage(kImageSkipped);
     if (line.checked) {
       ++state.checkedCount;
       ShowCountText(state);

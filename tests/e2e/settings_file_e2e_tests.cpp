@@ -76,8 +76,8 @@ TEST_F(KavrelSettings, AFullConfigurationSurvivesACloseAndASecondStart) {
     ChildProcess kavrel;
     HWND window = Start(kavrel);
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(RemoteListRowCount(List(window)), 2);
-    EXPECT_EQ(Text(window, kavrel::kProgressBox), " 当前选中1个项目");
+    ASSERT_EQ(RemoteListRowCount(List(window)), 3);  // the one whose folder is gone too
+    EXPECT_EQ(Text(window, kavrel::kProgressBox), " 当前选中2个项目");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kavrel::kStartMonitorButton)));
     // Change what the user could change, then close.
     SendMessageA(GetDlgItem(window, kavrel::kExcludeSystemDirs), BM_SETCHECK, BST_UNCHECKED, 0);
@@ -89,8 +89,8 @@ TEST_F(KavrelSettings, AFullConfigurationSurvivesACloseAndASecondStart) {
     EXPECT_GE(elapsed, 450u);
   }
   const std::string saved = ReadSettingsFile(SettingsPath());
-  EXPECT_EQ(saved, "2|2|1|2|1|60|15|3|4|5|63|" + first + "\\*" + backup1 + "*1\r\n" + second + "\\*" + backup2 +
-                       "*0\r\n");
+  EXPECT_EQ(saved, "2|2|1|2|1|60|15|3|4|5|63|" + first + "\\*" + backup1 + "*1\r\n" + gone + "\\*" + dir_ / "g\\*1\r\n" +
+                       second + "\\*" + backup2 + "*0\r\n");
   EXPECT_EQ(ReadFileBytes(SettingsPath()).size(), 3 * saved.size());
   EXPECT_EQ(GetFileAttributesA((SettingsPath() + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -110,12 +110,13 @@ TEST_F(KavrelSettings, AFullConfigurationSurvivesACloseAndASecondStart) {
   EXPECT_EQ(SendMessageA(GetDlgItem(window, kavrel::kThreadSlider), TBM_GETPOS, 0, 0), 63);
   EXPECT_EQ(Text(window, kavrel::kThreadLabel), "063");
   HWND list = List(window);
-  ASSERT_EQ(RemoteListRowCount(list), 2);
+  ASSERT_EQ(RemoteListRowCount(list), 3);
   EXPECT_EQ(RemoteListCell(list, 0, 3), first + "\\");
-  EXPECT_EQ(RemoteListCell(list, 1, 4), backup2);
+  EXPECT_EQ(RemoteListCell(list, 2, 4), backup2);
   EXPECT_TRUE(RemoteListChecked(list, 0));
-  EXPECT_FALSE(RemoteListChecked(list, 1));
-  EXPECT_EQ(Text(window, kavrel::kProgressBox), " 当前选中1个项目");
+  EXPECT_TRUE(RemoteListChecked(list, 1));
+  EXPECT_FALSE(RemoteListChecked(list, 2));
+  EXPECT_EQ(Text(window, kavrel::kProgressBox), " 当前选中2个项目");
   ExpectNoOtherWindow(again, window);
   EXPECT_EQ(Close(again, window), 0);
 }

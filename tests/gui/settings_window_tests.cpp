@@ -103,19 +103,23 @@ TEST_F(SettingsWindowTest, AMissingBackupDirectoryIsNotHiddenWhenTheOptionIsOff)
   EXPECT_EQ(window().Text(kProgressBox), " 当前选中2个项目");
 }
 
-TEST_F(SettingsWindowTest, LinesWithAMissingOrEmptyMonitoredDirectoryAreDropped) {
+// Kept with the error image and their ticks; only a project that may be
+// checked gets its backup directory made. A line naming no folder is no project.
+TEST_F(SettingsWindowTest, LinesWithAMissingOrEmptyMonitoredDirectoryAreKeptWithTheErrorImage) {
   const std::string kept = MonitoredDir("kept");
   const std::string empty = dir_ / "empty";
   CreateDirectoryA(empty.c_str(), nullptr);
   Load("1|1|1|1|||||||100|" + dir_ / "gone\\*" + dir_ / "b1\\*1\r\n" + empty + "\\*" + dir_ / "b2\\*1\r\n*" +
        dir_ / "b3\\*1\r\n" + kept + "\\*" + dir_ / "b4\\*0\r\n");
-  ASSERT_EQ(list().RowCount(), 1);
-  EXPECT_EQ(list().Cell(0, kColumnMonitorDir), kept + "\\");
-  EXPECT_EQ(list().Cell(0, kColumnId), "1");
-  EXPECT_EQ(CheckedProjectCount, 0);
-  EXPECT_EQ(window().Text(kProgressBox), "");
+  ASSERT_EQ(list().RowCount(), 3);
+  EXPECT_EQ(list().Cell(2, kColumnMonitorDir), kept + "\\");
+  EXPECT_EQ(list().Cell(2, kColumnId), "3");
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(list().Image(r), r < 2 ? kImageSkipped : kImageResting) << r;
+  EXPECT_EQ(CheckedProjectCount, 2);
+  EXPECT_EQ(window().Text(kProgressBox), " 当前选中2个项目");
   EXPECT_TRUE(window().Enabled(kStartMonitorButton));
   for (const char* unused : {"b1", "b2", "b3"}) EXPECT_FALSE(IsDirectory(dir_ / unused)) << unused;
+  EXPECT_TRUE(IsDirectory(dir_ / "b4"));
 }
 
 TEST_F(SettingsWindowTest, ATextWithoutProjectsAppliesItsFieldsAndLeavesTheStartButtonDisabled) {
@@ -197,7 +201,7 @@ TEST_F(SettingsWindowTest, SavingNormalisesTheScheduleAndStoresEveryRowInOrder) 
   window().SetText(kIntervalMinutes, "05");
   window().SetText(kIntervalSeconds, "75");
   window().SetSliderPosition(kThreadSlider, 8);
-  ASSERT_TRUE(SaveSettings(file_));
+  ASSERT_TRUE(SaveSettings(Program(), file_));
   EXPECT_EQ(ReadSettingsFile(file_.Path()), "1|2|1|2|999|39| 0|0|6|15|8|" + first + "\\*" + dir_ / "ab\\*1\r\n" +
                                                  second + "\\*" + dir_ / "bb\\*0\r\n");
   EXPECT_EQ(window().Text(kStartMinutes), "39");
@@ -210,7 +214,7 @@ TEST_F(SettingsWindowTest, SavingNormalisesTheScheduleAndStoresEveryRowInOrder) 
 TEST_F(SettingsWindowTest, ScheduleBoxesOfZeroOrEmptyAreSavedAsTheyAreAndComeBackEmpty) {
   window().SetText(kStartHours, "0");
   window().SetText(kIntervalSeconds, "00");
-  ASSERT_TRUE(SaveSettings(file_));
+  ASSERT_TRUE(SaveSettings(Program(), file_));
   EXPECT_EQ(ReadSettingsFile(file_.Path()), "1|1|1|1|0|||||00|100|");
   window().SetText(kStartHours, "");
   window().SetText(kIntervalSeconds, "");
