@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "backup/ui/monitor_stop.h"
+#include "backup/ui/notice_box.h"
 #include "backup/ui/project_list.h"
 #include "backup/ui/settings_controls.h"
 #include "base/settings_key.h"
@@ -38,8 +39,10 @@ bool OnMainWindowCloseQuery(ProgramState& state) {
     RequestMonitoringStop();
     return false;
   }
-  // A file that cannot be written changes nothing: the program ends all the same.
-  SaveSettings(state, SettingsFile::BesideProgram());
+  // The program ends all the same, but not before the user knows the run's
+  // settings are gone; CF.ini keeps what it held.
+  const SettingsFile file = SettingsFile::BesideProgram();
+  if (!SaveSettings(state, file)) ShowNotice("设置文件(" + file.Path() + ")无法写入，本次运行的项目和选项未能保存。");
   PumpPendingMessages();
   Sleep(500);
   ExitProgram(0);
