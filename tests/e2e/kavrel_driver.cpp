@@ -1,5 +1,9 @@
 #include "e2e/kavrel_driver.h"
 
+#include <commctrl.h>
+#include <cstdio>
+#include <shlobj.h>
+
 #include "apps/kavrel/main_window.h"  // control ids and window class only
 #include "support/settings_fixture.h"
 
@@ -39,7 +43,25 @@ bool KavrelDriver::StartWithSavedSettings() {
   return window_ != nullptr;
 }
 
-HWND KavrelDriver::Control(int id) const { return GetDlgItem(window_, id); }
+namespace {
+struct IdSearch {
+  int id;
+  HWND found;
+};
+BOOL CALLBACK MatchId(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<IdSearch*>(data);
+  if (GetDlgCtrlID(child) != search->id) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+}  // namespace
+
+// Also the controls inside the edit panel's group box.
+HWND KavrelDriver::Control(int id) const {
+  IdSearch search{id, nullptr};
+  EnumChildWindows(window_, MatchId, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 std::string KavrelDriver::Status() const { return WindowText(Control(kavrel::kStatusBox)); }
 std::string KavrelDriver::Progress() const { return WindowText(Control(kavrel::kProgressBox)); }
@@ -60,25 +82,66 @@ void KavrelDriver::Paste(int id, const std::string& text, bool byKeys) const {
   else SendMessageA(Control(id), WM_PASTE, 0, 0);
 }
 
-void KavrelDriver::ClickStart() const { PostMessageA(Control(kavrel::kStartMonitorButton), BM_CLICK, 0, 0); }
+void KavrelDriver::Click(int id) const { PostMessageA(Control(id), BM_CLICK, 0, 0); }
+void KavrelDriver::ClickStart() const { Click(kavrel::kStartMonitorButton); }
 void KavrelDriver::Close() const { PostMessageA(window_, WM_CLOSE, 0, 0); }
 
 bool KavrelDriver::WaitForStatus(const std::string& text, int timeoutMs) const {
   return WaitUntil([&] { return Status() == text; }, timeoutMs);
 }
 
-std::string UnixPath(const std::string& windowsPath) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!toUnix) return std::string();
-  wchar_t wide[MAX_PATH * 2] = {};
-  MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);
-  char* unix = toUnix(wide);
-  if (!unix) return std::string();
-  std::string result(unix);
-  HeapFree(GetProcessHeap(), 0, unix);
-  return result;
+bool KavrelDriver::RunOnePass() const {
+  // The run's end text, cleared first: a pass that skips every row ends at once.
+  SendMessageA(Control(kavrel::kStatusBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  ClickStart();
+  return WaitUntil([&] { return Status() == " 监控停止" && ButtonCaption() == "开始监控"; }, kHangBoundMs);
+}
+
+HWND KavrelDriver::WaitForDialog(HWND previous) const {
+  HWND dialog = nullptr;
+  WaitUntil([&] {
+    dialog = FindProcessWindow(process_.Id(), "#32770", 0);
+    return dialog && (dialog != previous || !IsWindow(previous));
+  }, kHangBoundMs);
+  return dialog;
+}
+
+namespace {
+
+// The name the folder dialog's tree has selected, read in the program's memory.
+std::string SelectedFolderName(HWND dialog) {
+  HWND tree = FindChild(dialog, WC_TREEVIEWA, "");
+  RemoteMemory remote(tree, sizeof(TVITEMA) + MAX_PATH);
+  TVITEMA item = {};
+  item.mask = TVIF_TEXT;
+  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  item.pszText = remote.Address() + sizeof(TVITEMA);
+  item.cchTextMax = MAX_PATH;
+  remote.Write(&item, sizeof item);
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.Address()));
+  return remote.Read(MAX_PATH, sizeof(TVITEMA)).c_str();
+}
+
+}  // namespace
+
+bool KavrelDriver::PickFolder(HWND dialog, const std::string& path) const {
+  // The dialog fills its tree once it is up; a choice made before that is lost.
+  if (!WaitUntil([&] { return !SelectedFolderName(dialog).empty(); }, kHangBoundMs)) return false;
+  if (HWND edit = FindChild(dialog, "Edit", "")) {
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_CHAR, VK_BACK, 0);
+    for (char c : path) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
+  }
+  RemoteMemory remotePath(dialog, path.size() + 1);
+  remotePath.Write(path.c_str(), path.size() + 1);
+  const std::string name = path.substr(path.rfind('\\') + 1);
+  const bool selected = WaitUntil([&] {
+    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remotePath.Address()));
+    return SelectedFolderName(dialog) == name;
+  }, kHangBoundMs);
+  if (!selected) fprintf(stderr, "tree selects %s\n", SelectedFolderName(dialog).c_str());
+  PostMessageA(FindChild(dialog, "Button", "确定"), BM_CLICK, 0, 0);
+  return selected;
 }
 
 }  // namespace kavrel_testing

@@ -43,9 +43,19 @@ class KavrelDriver {
   // or by the paste command of the box's edit menu.
   void Paste(int id, const std::string& text, bool byKeys) const;
   HWND Control(int id) const;
+  void Click(int id) const;      // posted, as a user's click: its handler may open dialogs
   void ClickStart() const;       // 开始监控按钮
   void Close() const;            // the close box
   bool WaitForStatus(const std::string& text, int timeoutMs) const;
+  // One monitoring run of a single pass (no interval): true once it has ended.
+  bool RunOnePass() const;
+  // The program's next dialog or message box other than `previous`, once it
+  // shows; nullptr when none comes.
+  HWND WaitForDialog(HWND previous = nullptr) const;
+  // Picks a folder in the program's folder dialog as the user does: typed
+  // into its edit box and selected in its tree, then 确定. False when the
+  // tree would not select it.
+  bool PickFolder(HWND dialog, const std::string& path) const;
   int WaitForExit(int timeoutMs) { return process_.WaitForExit(timeoutMs); }
   testing_support::ChildProcess& Process() { return process_; }
   HWND Window() const { return window_; }
@@ -56,7 +66,6 @@ class KavrelDriver {
   HWND window_ = nullptr;
 };
 
-// The Unix path of a Windows path under the platform, for checks from the Linux side.
-std::string UnixPath(const std::string& windowsPath);
+using testing_support::UnixPath;
 
 }  // namespace kavrel_testing

@@ -188,25 +188,39 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 
 int RemoteListRowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-std::string RemoteListCell(HWND list, int row, int column) {
+RemoteMemory::RemoteMemory(HWND window, size_t size) {
   DWORD processId = 0;
-  GetWindowThreadProcessId(list, &processId);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-  if (!process) return std::string();
-  const SIZE_T textSize = 4096;
-  char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+  GetWindowThreadProcessId(window, &processId);
+  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  if (process_)
+    address_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+}
+
+RemoteMemory::~RemoteMemory() {
+  if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+  if (process_) CloseHandle(process_);
+}
+
+void RemoteMemory::Write(const void* bytes, size_t size, size_t offset) const {
+  if (address_) WriteProcessMemory(process_, address_ + offset, bytes, size, nullptr);
+}
+
+std::string RemoteMemory::Read(size_t size, size_t offset) const {
+  std::string bytes(size, '\0');
+  if (address_) ReadProcessMemory(process_, address_ + offset, &bytes[0], size, nullptr);
+  return bytes;
+}
+
+std::string RemoteListCell(HWND list, int row, int column) {
+  const size_t textSize = 4096;
+  RemoteMemory remote(list, sizeof(LVITEMA) + textSize);
   LVITEMA item = {};
   item.iSubItem = column;
-  item.pszText = remote + sizeof(LVITEMA);
+  item.pszText = remote.Address() + sizeof(LVITEMA);
   item.cchTextMax = textSize;
-  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-  int n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote)));
-  std::string text(textSize, '\0');
-  ReadProcessMemory(process, remote + sizeof(LVITEMA), &text[0], textSize, nullptr);
-  text.resize(n > 0 ? n : 0);
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
-  return text;
+  remote.Write(&item, sizeof item);
+  const int n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.Address())));
+  return remote.Read(n > 0 ? n : 0, sizeof(LVITEMA));
 }
 
 bool RemoteListChecked(HWND list, int row) {
@@ -214,19 +228,36 @@ bool RemoteListChecked(HWND list, int row) {
   return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
-void RemoteListSetChecked(HWND list, int row, bool checked) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(list, &processId);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
-  if (!process) return;
-  void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE);
+int RemoteListImage(HWND list, int row) {
+  RemoteMemory remote(list, sizeof(LVITEMA));
   LVITEMA item = {};
-  item.stateMask = LVIS_STATEIMAGEMASK;
-  item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-  WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-  SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote));
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  item.iImage = -1;
+  remote.Write(&item, sizeof item);
+  SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.Address()));
+  const std::string read = remote.Read(sizeof item);
+  memcpy(&item, read.data(), sizeof item);
+  return item.iImage;
+}
+
+namespace {
+void RemoteListSetState(HWND list, int row, UINT mask, UINT state) {
+  RemoteMemory remote(list, sizeof(LVITEMA));
+  LVITEMA item = {};
+  item.stateMask = mask;
+  item.state = state;
+  remote.Write(&item, sizeof item);
+  SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.Address()));
+}
+}  // namespace
+
+void RemoteListSetChecked(HWND list, int row, bool checked) {
+  RemoteListSetState(list, row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1));
+}
+
+void RemoteListSelect(HWND list, int row) {
+  RemoteListSetState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
 DWORD ProcessHandleCount(HANDLE process) {
@@ -269,6 +300,36 @@ UINT RemoteErrorMode(HANDLE process) {
   if (WaitForSingleObject(thread, testing_support::kHangBoundMs) == WAIT_OBJECT_0) GetExitCodeThread(thread, &mode);
   CloseHandle(thread);
   return mode;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return std::string();
+  wchar_t wide[MAX_PATH * 2] = {};
+  MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);
+  char* unix = toUnix(wide);
+  if (!unix) return std::string();
+  std::string result(unix);
+  HeapFree(GetProcessHeap(), 0, unix);
+  return result;
+}
+
+bool StartUnixProgram(const std::string& program, const std::string& arguments) {
+  std::string windowsPath = "Z:" + program;
+  for (char& c : windowsPath)
+    if (c == '/') c = '\\';
+  std::string commandLine = program + " " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(windowsPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    return false;
+  if (info.hThread) CloseHandle(info.hThread);
+  if (info.hProcess) CloseHandle(info.hProcess);
+  return true;
 }
 
 }  // namespace testing_support

@@ -71,12 +71,32 @@ std::string WindowText(HWND window);
 // A child control with this exact text, or of this class when text is empty.
 HWND FindChild(HWND parent, const std::string& className, const std::string& text);
 
+// A block of memory in the process of a window, for the messages whose
+// pointers the platform does not carry across processes.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND window, size_t size);
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+  ~RemoteMemory();
+  char* Address() const { return address_; }  // valid in the other process only
+  void Write(const void* bytes, size_t size, size_t offset = 0) const;
+  std::string Read(size_t size, size_t offset = 0) const;
+
+ private:
+  HANDLE process_ = nullptr;
+  char* address_ = nullptr;
+};
+
 // Cells of a list view in another process.
 int RemoteListRowCount(HWND list);
 std::string RemoteListCell(HWND list, int row, int column);
 bool RemoteListChecked(HWND list, int row);
+int RemoteListImage(HWND list, int row);
 // Ticks or unticks a row of a list view in another process, as a user's click does.
 void RemoteListSetChecked(HWND list, int row, bool checked);
+// Selects a row of a list view in another process: its current row.
+void RemoteListSelect(HWND list, int row);
 
 // Number of open handles and private bytes of a process.
 DWORD ProcessHandleCount(HANDLE process);
@@ -86,5 +106,11 @@ size_t ProcessPrivateBytes(HANDLE process);
 int GdiObjectCount();
 // The error mode of another process, read by GetErrorMode on a thread in it.
 UINT RemoteErrorMode(HANDLE process);
+
+// The Unix path of a Windows path under the platform, for checks from the Linux side.
+std::string UnixPath(const std::string& windowsPath);
+// Starts a program of the Linux side (the platform starts Unix programs too).
+// Neither its end nor its exit code comes back: callers wait for what it does.
+bool StartUnixProgram(const std::string& program, const std::string& arguments);
 
 }  // namespace testing_support
