@@ -150,7 +150,7 @@ TEST(CrashGuard, GuardedThreadsFreeTheirRecordsAndReturnTheirOwnExitCodeAndOnlyO
 TEST(CrashGuard, TheEndOfTheMessageLoopReturnsThroughTheUnlinkStub) {
   Probe probe("quit");
   EXPECT_EQ(probe.Exit(), 0);
-  EXPECT_EQ(probe.Output(), "returned 0 head restored|");
+  EXPECT_EQ(probe.Output(), "main record|returned 0 head restored|");
 }
 
 // All zero when the file cannot be read.

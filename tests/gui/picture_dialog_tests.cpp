@@ -60,7 +60,7 @@ class PictureDialog : public testing::Test {
       act(dialog);
       if (IsWindow(dialog)) kavrel_testing::PressButton(dialog, IDCANCEL);
     });
-    return helper_->PickPictureFile(nullptr, kind, name, "", mode);
+    return helper_->operations->pickPictureFile(*helper_, nullptr, kind, name, "", mode);
   }
 
   static HWND FindList(HWND dialog) { return testing_support::FindChild(dialog, "SysListView32", ""); }

@@ -241,6 +241,7 @@ void RunMode() {
     crashguard::StoreCrashGuardOptions(*options);
     Fault(m == "inactive" ? "read" : "stack");
   } else if (m == "quit") {
+    Print(RunsGuarded() ? "main record" : "no main record");
     PostQuitMessage(0);  // the message loop ends without the close handler's own exit
     return;
   } else Fault(m);
