@@ -256,6 +256,10 @@ void PumpPendingMessages() {
   }
 }
 
+void WaitWithMessages(HANDLE object) {
+  while (MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) PumpPendingMessages();
+}
+
 bool DelayWithMessages(int32_t amount, int32_t unit) {
   static const double kMultiplier[] = {1.0, 1000.0, 60000.0, 3600000.0};
   const double multiplier = (unit >= 0 && unit <= 3) ? kMultiplier[unit] : 1.0;
@@ -263,11 +267,8 @@ bool DelayWithMessages(int32_t amount, int32_t unit) {
   due.QuadPart = static_cast<LONGLONG>(double(amount) * multiplier * -10000.0);
 
   shell::OwnedHandle timer(CreateWaitableTimerA(nullptr, FALSE, nullptr));
-  HANDLE waited = timer.Get();
-  if (timer.Valid() && SetWaitableTimer(waited, &due, 0, nullptr, nullptr, FALSE)) {
-    while (MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, 0xFF) != WAIT_OBJECT_0) {
-      PumpPendingMessages();
-    }
+  if (timer.Valid() && SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+    WaitWithMessages(timer.Get());
   } else {
     // No timer: keep the promise of about the requested time with timed waits.
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(double(amount) * multiplier);

@@ -43,6 +43,8 @@ enum DelayUnit : int32_t { kMilliseconds = 0, kSeconds = 1, kMinutes = 2, kHours
 bool DelayWithMessages(int32_t amount, int32_t unit = kMilliseconds);
 // Dispatches every message waiting in the calling thread's queue.
 void PumpPendingMessages();
+// Waits until the object is signalled, dispatching the thread's messages meanwhile.
+void WaitWithMessages(HANDLE object);
 
 using WorkerThreadRoutine = DWORD(WINAPI*)(LPVOID);
 void StartWorkerThread(WorkerThreadRoutine routine, int32_t parameter, HANDLE& handle);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <exception>
 #include <new>
 
 namespace crashguard {
@@ -14,11 +15,28 @@ std::atomic<bool> g_handlerRunning{false};
 
 void OnAllocationFailed() { RaiseRuntimeError(kAllocationFailed, "内存不足，无法分配内存"); }
 
+// Built on the stack, as the plain box is: the exception may be a failed
+// allocation's own.
+void OnTerminate() {
+  const std::exception_ptr current = std::current_exception();  // keeps what() alive
+  const char* what = "未知异常";
+  try {
+    if (current) std::rethrow_exception(current);
+  } catch (const std::exception& error) {
+    what = error.what();
+  } catch (...) {
+  }
+  char message[512];
+  wsprintfA(message, "未处理的异常：%.480s", what);
+  RaiseRuntimeError(kUncaughtException, message);
+}
+
 }  // namespace
 
 void SetRuntimeErrorHandler(RuntimeErrorHandler handler) {
   g_handler = handler;
   std::set_new_handler(OnAllocationFailed);
+  std::set_terminate(OnTerminate);
 }
 
 RuntimeErrorHandler CurrentRuntimeErrorHandler() { return g_handler; }

@@ -9,8 +9,10 @@ namespace crashguard {
 using RuntimeErrorHandler = int32_t(__stdcall*)(int32_t code, const char* message);
 
 constexpr int32_t kAllocationFailed = 1;
+constexpr int32_t kUncaughtException = 2;
 
-// Also routes failed allocations (operator new) here.
+// Also routes failed allocations (operator new) here, and the terminate
+// path: an exception that nothing caught, such as an index out of range.
 void SetRuntimeErrorHandler(RuntimeErrorHandler handler);
 RuntimeErrorHandler CurrentRuntimeErrorHandler();
 // A nonzero handler result means the report was shown; otherwise, and for an

@@ -272,7 +272,7 @@ void Form::ShowModal(HWND owner) {
 }
 
 void Form::Destroy() {
-  if (destroying_) return;
+  if (inDestroyedHandler_) return;
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
   window_ = nullptr;
 }
@@ -493,6 +493,7 @@ void Form::SetTimerInterval(int id, int intervalMs) {
 }
 
 void Form::Repaint() {
+  if (!window_) return;  // RedrawWindow of no window repaints the whole desktop
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
@@ -645,7 +646,9 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DESTROY: {
       destroying_ = true;
+      inDestroyedHandler_ = true;
       Fire(kWindow, Event::Destroyed);
+      inDestroyedHandler_ = false;
       LiveForms().erase(this);
       modalDone_ = true;
       if (def_.quitOnDestroy) PostQuitMessage(0);

@@ -164,12 +164,16 @@ class Form {
   bool Create(HWND owner = nullptr);
   // Creates the window as a modal child of owner and returns when it is closed.
   void ShowModal(HWND owner);
+  // Nothing from inside the Destroyed handler (Close serves there).
   void Destroy();
   // Asks the window to close, as its close box does (runs CloseQuery); from
   // the Destroyed handler, once the handler has returned.
   void Close();
 
   HWND Window() const { return window_; }
+  // The Destroyed handler has run and saved the window from its parent's
+  // destruction; it lives on only until its close comes. Never to be reused.
+  bool BeingDestroyed() const { return window_ && destroying_; }
   HWND Control(int id) const;
   int ControlIdOf(HWND control) const;
   const WindowDef& Definition() const { return def_; }
@@ -198,7 +202,7 @@ class Form {
   void SetRichText(int id, bool rich);
   // 0 stops the timer.
   void SetTimerInterval(int id, int intervalMs);
-  // Repaints the window and its controls at once.
+  // Repaints the window and its controls at once; nothing once it is gone.
   void Repaint();
 
   void SetWindowIcon(HICON icon);
@@ -251,7 +255,8 @@ class Form {
   std::map<std::pair<int, Event>, Handler> handlers_;
   std::vector<MenuItemState> menu_;
   bool modalDone_ = false;
-  bool destroying_ = false;  // inside WM_DESTROY: Destroy is a no-op, Close is posted
+  bool destroying_ = false;         // from WM_DESTROY on: Close is posted
+  bool inDestroyedHandler_ = false;  // Destroy is a no-op
 };
 
 // Runs the thread's message loop until WM_QUIT; returns its exit code.

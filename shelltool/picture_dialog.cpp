@@ -60,6 +60,9 @@ bool ShellDialogHelper::PickPictureFile(HWND owner, int32_t kind, std::string& f
     if (!PreviewWindow().Window()) PreviewWindow().Create();
   }
   const bool confirmed = ShowFileDialog(*this, owner, kind, fileName, title, preview);
+  // The window its Destroyed handler gave back to its old parent would wait
+  // for a posted close, and the next dialog would take it up: it goes now.
+  if (preview && PreviewWindow().BeingDestroyed()) PreviewWindow().Destroy();
   if (confirmed) lastDirectoryBytes.Set(*record.lpstrFile.get());
   record.lpstrFile.Set(ByteArray());
   record.lpstrFileTitle.Set(ByteArray());

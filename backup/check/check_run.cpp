@@ -121,7 +121,7 @@ void IncrementalCheck::Run() {
   Sleep(1000);
   PumpPendingMessages();
   ShowProgressUntilWorkersEnd();
-  for (int i = 0; i < kWorkerSlotCount; ++i) StopWorkerSlot(Slot(i).thread, Slot(i).fileList);
+  EndWorkerSlots();
   Finish();
 }
 

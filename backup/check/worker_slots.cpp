@@ -50,10 +50,18 @@ void StopWorkerSlot(HANDLE& thread, std::vector<std::string>& slotList) {
     const shell::OwnedHandle owned(thread);  // closed once the slot lets go of it
     // Waiting rather than terminating: a thread killed inside the heap or
     // the report lock would leave that lock held for the whole process.
-    WaitForSingleObject(owned.Get(), INFINITE);
+    WaitWithMessages(owned.Get());
     thread = nullptr;
   }
   std::vector<std::string>().swap(slotList);
+}
+
+void EndWorkerSlots() {
+  for (int i = 0; i < kWorkerSlotCount; ++i) {
+    WorkerSlot& slot = Slot(i);
+    StopWorkerSlot(slot.thread, slot.fileList);
+    slot.running = 0;  // a worker the crash guard ended never lowered it
+  }
 }
 
 }  // namespace kavrel

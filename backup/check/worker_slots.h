@@ -24,7 +24,11 @@ void AssignWorkChunk(std::vector<std::string>& slotList, int chunk, int total, i
 
 // Ends the slot's worker, closes its handle (0 is left alone) and empties
 // its list. Called once the worker's running flag reads 0, so the wait is
-// only for its own return.
+// only for its own return; the thread's messages flow while it lasts.
 void StopWorkerSlot(HANDLE& thread, std::vector<std::string>& slotList);
+
+// StopWorkerSlot on all 100 slots, and every running flag lowered. After a
+// check thread that died with its workers running, this waits for them all.
+void EndWorkerSlots();
 
 }  // namespace kavrel

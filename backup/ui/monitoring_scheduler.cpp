@@ -7,6 +7,7 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/check/check_run.h"
 #include "backup/check/check_state.h"
+#include "backup/check/worker_slots.h"
 #include "backup/ui/main_check_window.h"
 #include "backup/ui/close_query.h"
 #include "backup/ui/settings_controls.h"
@@ -53,9 +54,7 @@ void CountDown(int32_t total, TextOf text) {
 void EndCheckThread() {
   if (!Counters().checkThread) return;
   const shell::OwnedHandle thread(Counters().checkThread);  // closed once the counters let go of it
-  HANDLE waited = thread.Get();
-  while (MsgWaitForMultipleObjects(1, &waited, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
-    PumpPendingMessages();
+  WaitWithMessages(thread.Get());
   Counters().checkThread = nullptr;
 }
 
@@ -84,6 +83,10 @@ void CheckProject(ProjectRow row) {
   while (Counters().finished == 0 && WaitForSingleObject(Counters().checkThread, 0) == WAIT_TIMEOUT)
     DelayWithMessages(kFinishedPollMs);
   EndCheckThread();
+  // A check thread the crash guard ended left its workers running on its
+  // slots, its backup directory and its counters: they end before the next
+  // check takes those up. After a check that finished, nothing is left here.
+  EndWorkerSlots();
   row.SetImage(kImageResting);
   Counters().finished = 0;
 }

@@ -150,15 +150,24 @@ TEST(CrashGuard, GuardedThreadsFreeTheirRecordsAndReturnTheirOwnExitCodeAndOnlyO
 TEST(CrashGuard, TheEndOfTheMessageLoopReturnsThroughTheUnlinkStub) {
   Probe probe("quit");
   EXPECT_EQ(probe.Exit(), 0);
-  EXPECT_EQ(probe.Output(), "returned 0 head restored|");
+  EXPECT_EQ(probe.Output(), "main record|returned 0 head restored|");
 }
 
-DWORD LinkCount(const std::string& path) {
+// All zero when the file cannot be read.
+BY_HANDLE_FILE_INFORMATION FileInfo(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+  if (file != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(file, &info)) info = {};
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return read ? info.nNumberOfLinks : 0;
+  return info;
+}
+
+DWORD LinkCount(const std::string& path) { return FileInfo(path).nNumberOfLinks; }
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const BY_HANDLE_FILE_INFORMATION x = FileInfo(a), y = FileInfo(b);
+  return x.nNumberOfLinks != 0 && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+         x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
 
 TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUpItsFiles) {
@@ -196,29 +205,53 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   EXPECT_EQ(kavrel.Process().Output(), "");
 }
 
-TEST(CrashGuard, ACheckThreadThatFaultsIsNotWaitedForAndTheNextProjectIsChecked) {
-  testing_support::ScratchDir root;
-  kavrel_testing::UserSettings settings;
-  // The first project's check thread faults while it prepares its backup folder.
-  for (const auto& [source, backup] : {std::pair{"first\\", "fault_check\\"}, {"second\\", "second_backup\\"}}) {
-    CreateDirectoryA((root / source).c_str(), nullptr);
-    testing_support::WriteFileBytes(root / source + "a.txt", "x");
-    settings.projects.push_back({root / source, root / backup});
+// The first project's check thread faults; the second project, whose tree
+// has the same names, waits. Each file ends up in its own project's backup.
+TEST(CrashGuard, ACheckThreadThatFaultsEndsAloneAndTheNextProjectGetsAFreshCheck) {
+  constexpr int kFiles = 30;
+  const struct { const char* backup; DWORD firstLinks; } kCases[] = {
+      {"fault_check\\", 1},  // faults while it prepares its backup folder: nothing linked
+      {"held_backup\\", 2},  // faults at its first progress text, its workers running on
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.backup);
+    testing_support::ScratchDir root;
+    const std::string first = root / "first\\", second = root / "second\\", firstBackup = root / c.backup,
+                      secondBackup = root / "second_backup\\";
+    kavrel_testing::UserSettings settings;
+    settings.threads = 3;
+    for (const std::string& source : {first, second}) {
+      CreateDirectoryA(source.c_str(), nullptr);
+      CreateDirectoryA((source + "sub").c_str(), nullptr);
+      for (int i = 0; i < kFiles; ++i) testing_support::WriteFileBytes(source + "sub\\f" + std::to_string(i), source);
+    }
+    settings.projects.push_back({first, firstBackup});
+    settings.projects.push_back({second, secondBackup});
+    kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
+    ASSERT_TRUE(kavrel.Start(settings));
+    Sleep(1000);
+    kavrel.ClickStart();
+    HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, testing_support::kHangBoundMs);
+    ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.Process().Output();
+    EXPECT_TRUE(Has(kavrel_testing::BoxMessage(box), "尝试的操作：写入"));
+    kavrel_testing::PressButton(box, IDOK);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return kavrel.Status() == " 监控停止"; }, 120000))
+        << kavrel.Progress();
+    EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(kFiles) + "个增量文件并已备份");
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "sub\\f" + std::to_string(i);
+      EXPECT_EQ(LinkCount(first + name), c.firstLinks) << name;
+      if (c.firstLinks == 2) {
+        EXPECT_TRUE(SameFile(first + name, firstBackup + name)) << name;
+      }
+      EXPECT_EQ(LinkCount(second + name), 2u) << name;
+      EXPECT_TRUE(SameFile(second + name, secondBackup + name)) << name;
+      EXPECT_EQ(GetFileAttributesA((secondBackup + name + ".old").c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    }
+    kavrel.Close();
+    EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
+    EXPECT_EQ(kavrel.Process().Output(), "");
   }
-  kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
-  ASSERT_TRUE(kavrel.Start(settings));
-  Sleep(1000);
-  kavrel.ClickStart();
-  HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, 60000);
-  ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.Process().Output();
-  EXPECT_TRUE(Has(kavrel_testing::BoxMessage(box), "尝试的操作：写入"));
-  kavrel_testing::PressButton(box, IDOK);
-  ASSERT_TRUE(testing_support::WaitUntil([&] { return kavrel.Status() == " 监控停止"; }, 60000)) << kavrel.Progress();
-  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现1个增量文件并已备份");
-  EXPECT_EQ(LinkCount(root / "first\\a.txt"), 1u);
-  EXPECT_EQ(LinkCount(root / "second\\a.txt"), 2u);
-  kavrel.Close();
-  EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
 }
 
 }  // namespace

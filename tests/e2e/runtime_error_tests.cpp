@@ -1,4 +1,4 @@
-// A failed allocation as Kavrel meets it: reported in a box, then exit code -1.
+// Run-time errors as Kavrel meets them: reported in a box, then exit code -1.
 #include <gtest/gtest.h>
 
 #include "gui/modal_watch.h"
@@ -42,6 +42,16 @@ TEST(RuntimeErrorBox, AFailedAllocationDuringKavrelsStartIsReported) {
   EXPECT_EQ(RunProbe("start", box), 0xFFFFFFFFu);
   EXPECT_EQ(box.caption, "程序异常：");
   EXPECT_EQ(box.text.rfind(kReport, 0), 0u) << box.text;
+}
+
+TEST(RuntimeErrorBox, AnExceptionThatNothingCatchesIsReportedInAnyThread) {
+  for (const char* mode : {"uncaught-main", "uncaught-thread"}) {
+    Box box;
+    EXPECT_EQ(RunProbe(mode, box), 0xFFFFFFFFu) << mode;
+    EXPECT_EQ(box.caption, "程序异常：") << mode;
+    EXPECT_EQ(box.text.rfind("运行时出错!\r\n\r\n错误代码：2\r\n\r\n错误信息：未处理的异常：vector::_M_range_check", 0), 0u)
+        << mode << ": " << box.text;
+  }
 }
 
 }  // namespace

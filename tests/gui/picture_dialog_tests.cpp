@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "crashguard/api_hook.h"
 #include "gui/modal_watch.h"
 #include "shelltool/dialog_helper.h"
 #include "shelltool/dialog_helper_module.h"
@@ -59,7 +60,7 @@ class PictureDialog : public testing::Test {
       act(dialog);
       if (IsWindow(dialog)) kavrel_testing::PressButton(dialog, IDCANCEL);
     });
-    return helper_->PickPictureFile(nullptr, kind, name, "", mode);
+    return helper_->operations->pickPictureFile(*helper_, nullptr, kind, name, "", mode);
   }
 
   static HWND FindList(HWND dialog) { return testing_support::FindChild(dialog, "SysListView32", ""); }
@@ -153,7 +154,55 @@ TEST_F(PictureDialog, PictureModeShowsDetailsAndPictureThenCancelEndsIt) {
   EXPECT_TRUE(laidOut);
   EXPECT_EQ(name, "unchanged");
   EXPECT_EQ(DialogHelperGlobals().previewMode, 1);
-  EXPECT_TRUE(WaitUntil([] { return PreviewWindow().Window() == nullptr; }, testing_support::kHangBoundMs)) << "the window outlived the dialog";
+  EXPECT_EQ(PreviewWindow().Window(), nullptr) << "the window outlived the dialog";  // with no message pumped since
+}
+
+// No message loop runs between the two: the second dialog must not take up
+// what is left of the first one's window.
+TEST_F(PictureDialog, TwoDialogsInARowBothPreview) {
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::string name;
+    Pick(0, 1, name, [&](HWND dialog) {
+      HWND preview = PreviewWindow().Window();
+      ASSERT_TRUE(preview);
+      EXPECT_EQ(GetAncestor(preview, GA_PARENT), dialog);
+      ASSERT_TRUE(Select(dialog, "pic.gif"));
+      EXPECT_TRUE(WaitUntil([] { return Label(kNameLabel) == "文件名：pic.gif"; }, testing_support::kHangBoundMs))
+          << Label(kNameLabel);
+      EXPECT_EQ(Label(kHeightLabel), "图片高度：30");
+    });
+  }
+}
+
+crashguard::ApiHook* g_redrawHook = nullptr;
+LONG g_redraws = 0;
+BOOL WINAPI CountingRedrawWindow(HWND window, const RECT* rect, HRGN region, UINT flags) {
+  InterlockedIncrement(&g_redraws);
+  return g_redrawHook->CallOriginal(reinterpret_cast<int32_t>(window), reinterpret_cast<int32_t>(rect),
+                                    reinterpret_cast<int32_t>(region), static_cast<int32_t>(flags));
+}
+
+// Asked of a form whose window is gone, a repaint would name no window: the
+// whole desktop. Wine repaints no other window then, so the call is counted.
+TEST_F(PictureDialog, AFormWhoseWindowIsGoneMakesNoRepaintCall) {
+  ui::Form& form = PreviewWindow();
+  ASSERT_TRUE(form.Create());
+  g_redrawHook = crashguard::AllocateApiHook();
+  g_redrawHook->ConstructApiHook();
+  ASSERT_TRUE(g_redrawHook->HookByNameDefault("user32", "RedrawWindow",
+                                              reinterpret_cast<crashguard::CodeAddress>(&CountingRedrawWindow)));
+  form.Repaint();
+  const LONG whileThere = g_redraws;
+  form.Destroy();
+  g_redraws = 0;
+  ShowPictureDetails(dir_ / "pic.png");
+  form.Repaint();
+  const LONG onceGone = g_redraws;
+  g_redrawHook->RemoveHook(crashguard::kRestoreEntry);
+  crashguard::ReleaseApiHook(g_redrawHook);
+  EXPECT_GT(whileThere, 0);
+  EXPECT_EQ(onceGone, 0);
 }
 
 TEST_F(PictureDialog, TextModeShowsTheTextUpToItsFirstZero) {

@@ -114,7 +114,7 @@ TEST_F(ShellDialogTest, OpenWithAndTheControlPanelStartTheirExactCommandLines) {
   const std::string recorder = here + "rundll32.exe", log = here + "rundll32.log";
   DeleteFileA(log.c_str());
   ASSERT_TRUE(testing_support::CopyFileTo(here + "command_recorder.exe", recorder));
-  helper_->ShowOpenWithDialog("C:\\a b.txt");
+  helper_->operations->showOpenWithDialog(*helper_, "C:\\a b.txt");
   helper_->operations->openControlPanel(*helper_);
   const std::string expected =
       "rundll32.exe shell32.dll , OpenAs_RunDLL C:\\a b.txt\nrundll32.exe shell32.dll,Control_RunDLL\n";

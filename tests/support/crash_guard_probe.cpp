@@ -158,13 +158,39 @@ void StartThreads() {
 
 crashguard::ApiHook* g_linkHook = nullptr;
 crashguard::ApiHook* g_attributesHook = nullptr;
+crashguard::ApiHook* g_textHook = nullptr;
+
+// Links into a backup folder named held_backup wait until the check thread
+// has faulted and ended; that check thread faults at its first progress
+// text once one of them waits.
+HANDLE g_workersHeld = nullptr;
+HANDLE g_checkFaulted = nullptr;
+HANDLE g_faultedCheck = nullptr;
+constexpr DWORD kHoldBoundMs = 60000;
 
 // The worker that links the file named fault_here faults, once.
 BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECURITY_ATTRIBUTES* security) {
   static LONG faulted = 0;
   if (std::strstr(name, "fault_here") && InterlockedExchange(&faulted, 1) == 0) Fault("write");
+  if (std::strstr(name, "held_backup")) {
+    SetEvent(g_workersHeld);
+    WaitForSingleObject(g_checkFaulted, kHoldBoundMs);
+    WaitForSingleObject(g_faultedCheck, kHoldBoundMs);
+  }
   return g_linkHook->CallOriginal(reinterpret_cast<int32_t>(name), reinterpret_cast<int32_t>(existing),
                                   reinterpret_cast<int32_t>(security));
+}
+
+BOOL WINAPI FaultingSetWindowText(HWND window, const char* text) {
+  static LONG faulted = 0;
+  if (text && std::strncmp(text, " 检查进度", std::strlen(" 检查进度")) == 0 &&
+      WaitForSingleObject(g_workersHeld, 0) == WAIT_OBJECT_0 && InterlockedExchange(&faulted, 1) == 0) {
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &g_faultedCheck, SYNCHRONIZE,
+                    FALSE, 0);
+    SetEvent(g_checkFaulted);
+    Fault("write");
+  }
+  return g_textHook->CallOriginal(reinterpret_cast<int32_t>(window), reinterpret_cast<int32_t>(text));
 }
 
 // The check thread that prepares a backup folder named fault_check faults.
@@ -173,10 +199,10 @@ BOOL WINAPI FaultingSetFileAttributes(const char* name, DWORD attributes) {
   return g_attributesHook->CallOriginal(reinterpret_cast<int32_t>(name), static_cast<int32_t>(attributes));
 }
 
-crashguard::ApiHook* Hook(const char* function, void* replacement) {
+crashguard::ApiHook* Hook(const char* module, const char* function, void* replacement) {
   crashguard::ApiHook* hook = crashguard::AllocateApiHook();
   hook->ConstructApiHook();
-  if (!hook->HookByNameDefault("kernel32", function, reinterpret_cast<crashguard::CodeAddress>(replacement)))
+  if (!hook->HookByNameDefault(module, function, reinterpret_cast<crashguard::CodeAddress>(replacement)))
     Print(std::string("not hooked ") + function);
   return hook;
 }
@@ -184,8 +210,11 @@ crashguard::ApiHook* Hook(const char* function, void* replacement) {
 void RunMode() {
   const std::string& m = g_mode;
   if (m == "check") {  // the test drives the window; nothing closes it here
-    g_linkHook = Hook("CreateHardLinkA", reinterpret_cast<void*>(&FaultingCreateHardLink));
-    g_attributesHook = Hook("SetFileAttributesA", reinterpret_cast<void*>(&FaultingSetFileAttributes));
+    g_workersHeld = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_checkFaulted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_linkHook = Hook("kernel32", "CreateHardLinkA", reinterpret_cast<void*>(&FaultingCreateHardLink));
+    g_attributesHook = Hook("kernel32", "SetFileAttributesA", reinterpret_cast<void*>(&FaultingSetFileAttributes));
+    g_textHook = Hook("user32", "SetWindowTextA", reinterpret_cast<void*>(&FaultingSetWindowText));
     return;
   }
   if (m == "threads") FaultOnThreads();
@@ -212,6 +241,7 @@ void RunMode() {
     crashguard::StoreCrashGuardOptions(*options);
     Fault(m == "inactive" ? "read" : "stack");
   } else if (m == "quit") {
+    Print(RunsGuarded() ? "main record" : "no main record");
     PostQuitMessage(0);  // the message loop ends without the close handler's own exit
     return;
   } else Fault(m);

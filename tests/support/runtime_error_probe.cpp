@@ -1,15 +1,19 @@
-// Meets a failed allocation as the program would, then reports nothing
+// Meets a run-time error as the program would, then reports nothing
 // itself: the box it shows and its exit code are what the test reads.
-//   exhausted  every allocation fails from the first on, the report's own included
-//   start      Kavrel's start routine, with the main window's creation asking for 2 GB
+//   exhausted        every allocation fails from the first on, the report's own included
+//   start            Kavrel's start routine, with the main window's creation asking for 2 GB
+//   uncaught-main    with the handler that Kavrel's start registers, an index out of
+//   uncaught-thread  range that nothing catches, in the main thread or in another
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "apps/kavrel/program_start.h"
 #include "crashguard/fault_report.h"
+#include "crashguard/guard_configuration.h"
 #include "crashguard/runtime_errors.h"
 
 namespace {
@@ -32,6 +36,11 @@ LRESULT CALLBACK OnWindowCreation(int code, WPARAM window, LPARAM parameters) {
 }
 
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+DWORD WINAPI ReadPastTheEnd(LPVOID) {
+  volatile size_t index = 0;
+  return static_cast<DWORD>(std::vector<int>().at(index));
+}
 
 }  // namespace
 
@@ -62,6 +71,12 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(mode, "start") == 0) {
     SetWindowsHookExA(WH_CBT, OnWindowCreation, nullptr, GetCurrentThreadId());
     return kavrel::ProgramStart();
+  } else if (std::strcmp(mode, "uncaught-main") == 0) {
+    crashguard::InstallRuntimeErrorHandler();
+    ReadPastTheEnd(nullptr);
+  } else if (std::strcmp(mode, "uncaught-thread") == 0) {
+    crashguard::InstallRuntimeErrorHandler();
+    WaitForSingleObject(CreateThread(nullptr, 0, ReadPastTheEnd, nullptr, 0, nullptr), INFINITE);
   }
   return 3;
 }

@@ -74,6 +74,55 @@ TEST(CheckSplit, WorkerEntriesAreBoundToTheirOwnSlots) {
   EXPECT_EQ(kavrel::Slot(42).running, 0);
 }
 
+HANDLE g_release = nullptr;
+void CALLBACK ReleaseHeldWorker(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  SetEvent(g_release);
+}
+LONG g_heldTooLong = 0;
+DWORD WINAPI WorkerThatMayBeHeld(LPVOID held) {
+  if (held && WaitForSingleObject(g_release, testing_support::kHangBoundMs) != WAIT_OBJECT_0) g_heldTooLong = 1;
+  return 0;
+}
+
+// As a dead check leaves them: one worker still running, one that the guard
+// ended with its flag up. The held worker is let go only by a timer message,
+// which flows only while the slots' end waits.
+TEST(CheckSplit, EndingTheSlotsWaitsForEveryWorkerAndFreesEachSlot) {
+  g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const int kHeld = 7, kEnded = 63;
+  HANDLE originals[2] = {};
+  for (int k : {kHeld, kEnded}) {
+    kavrel::WorkerSlot& slot = kavrel::Slot(k);
+    slot.fileList = {"x"};
+    slot.running = 1;
+    slot.thread = CreateThread(nullptr, 0, WorkerThatMayBeHeld, reinterpret_cast<LPVOID>(k == kHeld), 0, nullptr);
+    ASSERT_NE(slot.thread, nullptr);
+    originals[k == kEnded] = slot.thread;
+  }
+  WaitForSingleObject(originals[1], INFINITE);
+  HANDLE held = nullptr;
+  DuplicateHandle(GetCurrentProcess(), originals[0], GetCurrentProcess(), &held, SYNCHRONIZE, FALSE, 0);
+  SetTimer(nullptr, 0, 1, ReleaseHeldWorker);
+
+  kavrel::EndWorkerSlots();
+  DWORD flags = 0;
+  // Read before any report of a failure can open a handle under a freed value.
+  const bool open[2] = {GetHandleInformation(originals[0], &flags) != FALSE,
+                        GetHandleInformation(originals[1], &flags) != FALSE};
+  EXPECT_EQ(WaitForSingleObject(held, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(g_heldTooLong, 0);  // 1: the timer message never flowed
+  for (int i = 0; i < 2; ++i) {
+    const kavrel::WorkerSlot& slot = kavrel::Slot(i == 0 ? kHeld : kEnded);
+    EXPECT_EQ(slot.thread, nullptr) << i;
+    EXPECT_TRUE(slot.fileList.empty()) << i;
+    EXPECT_EQ(slot.running, 0) << i;
+    EXPECT_FALSE(open[i]) << i;
+  }
+  CloseHandle(held);
+  CloseHandle(g_release);
+}
+
 DWORD ThreadCount() {
   DWORD count = 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);

@@ -71,7 +71,7 @@ TEST_F(DialogHelperTest, FilterIndexIsOneBasedAndAtLeastOne) {
   for (const auto& c : kCases) {
     FileDialogOptions options;
     options.filterIndex = c.given;
-    helper_->SetFileDialogOptions(options);
+    helper_->operations->setFileDialogOptions(*helper_, options);  // as every operation's tests, through the table
     EXPECT_EQ(record().nFilterIndex, c.stored) << c.given;
   }
 }
@@ -148,24 +148,6 @@ TEST_F(DialogHelperTest, ACopyIsIndependentOfItsSource) {
   EXPECT_EQ(copy->noChangeDirFlag, OFN_NOCHANGEDIR);
   ReleaseShellDialogHelper(copy);
   EXPECT_EQ(copy, nullptr);
-}
-
-TEST_F(DialogHelperTest, TheTableCarriesTheOperationsInOrder) {
-  const ShellDialogHelperOperations& table = *helper_->operations;
-  FileDialogOptions options;
-  options.filterIndex = 4;
-  table.setFileDialogOptions(*helper_, options);
-  EXPECT_EQ(record().nFilterIndex, 5u);
-  // Nineteen slots in the class's order.
-  static_assert(sizeof(ShellDialogHelperOperations) == 19 * sizeof(void*));
-  const void* const* slots = reinterpret_cast<const void* const*>(&table);
-  EXPECT_EQ(slots[3], reinterpret_cast<const void*>(table.setFileDialogOptions));
-  EXPECT_EQ(slots[4], reinterpret_cast<const void*>(table.pickFolder));
-  EXPECT_EQ(slots[14], reinterpret_cast<const void*>(table.openSearchWindow));
-  EXPECT_EQ(slots[16], reinterpret_cast<const void*>(table.pickFileToOpenOrSave));
-  EXPECT_EQ(slots[17], reinterpret_cast<const void*>(table.pickPictureFile));
-  EXPECT_EQ(slots[18], reinterpret_cast<const void*>(table.messageBoxWithButtons));
-  for (int i = 0; i < 19; ++i) EXPECT_TRUE(slots[i] != nullptr) << i;
 }
 
 TEST(FileDialogs, StylesKindsAndTheHookFlag) {
