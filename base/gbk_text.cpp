@@ -1,11 +1,17 @@
 #include "base/gbk_text.h"
 
+#include <windows.h>
+
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 namespace gbk {
 
 namespace {
+constexpr char kEscape = '\x01';
+constexpr size_t kEscapeLength = 5;  // 0x01 and four hex digits
+
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool MatchesAt(const std::string& text, size_t pos, const std::string& needle, bool ignoreCase) {
@@ -126,6 +132,56 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     fields.push_back(text.substr(start, at - start));
     start = at + separator.size();
   }
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  if (text.empty()) return out;
+  BOOL lost = FALSE;
+  out.resize(text.size() * 2);
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), &out[0],
+                                    int(out.size()), nullptr, &lost);
+  if (n > 0 && !lost && text.find(wchar_t(kEscape)) == std::wstring::npos) {
+    out.resize(n);
+    return out;
+  }
+  out.clear();
+  for (wchar_t c : text) {
+    char bytes[2];
+    lost = FALSE;
+    const int k = c == wchar_t(kEscape) ? 0 : WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, bytes,
+                                                                  sizeof bytes, nullptr, &lost);
+    if (k > 0 && !lost) {
+      out.append(bytes, k);
+    } else {
+      char escape[kEscapeLength + 1];
+      std::snprintf(escape, sizeof escape, "%c%04x", kEscape, unsigned(c));
+      out.append(escape, kEscapeLength);
+    }
+  }
+  return out;
+}
+
+std::wstring Widen(const std::string& text) {
+  std::wstring out;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(kEscape, at);
+    if (end == std::string::npos) end = text.size();
+    if (end > at) {
+      const int n = MultiByteToWideChar(CP_ACP, 0, text.data() + at, int(end - at), nullptr, 0);
+      const size_t start = out.size();
+      out.resize(start + n);
+      MultiByteToWideChar(CP_ACP, 0, text.data() + at, int(end - at), &out[start], n);
+    }
+    if (end == text.size()) break;
+    const std::string digits = text.substr(end + 1, kEscapeLength - 1);
+    // Only Narrow writes the byte, so a short escape is a damaged text: kept as it stands.
+    const bool whole =
+        digits.size() == kEscapeLength - 1 && digits.find_first_not_of("0123456789abcdef") == std::string::npos;
+    out += whole ? wchar_t(std::strtoul(digits.c_str(), nullptr, 16)) : wchar_t(kEscape);
+    at = end + (whole ? kEscapeLength : 1);
+  }
+  return out;
 }
 
 }  // namespace gbk

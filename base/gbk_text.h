@@ -45,4 +45,12 @@ std::string WithTrailingBackslash(const std::string& text);
 size_t Find(const std::string& text, const std::string& needle, size_t from = 0,
             bool ignoreAsciiCase = false);
 
+// GBK text of a wide text. A character GBK cannot hold (a Korean name's, an
+// emoji's half) becomes the byte 0x01 and four lower-case hex digits of its
+// UTF-16 unit: 0x01 is no GBK byte and no character of a file name, so any
+// name survives in the programs' texts and Widen gives it back.
+std::string Narrow(const std::wstring& text);
+// Wide text of a GBK text, the escapes of Narrow undone.
+std::wstring Widen(const std::string& text);
+
 }  // namespace gbk

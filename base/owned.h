@@ -129,23 +129,34 @@ using OwnedRegistryKey = OwnedPtr<HKEY__, RegCloseKey>;
 
 namespace shell {
 
-// A directory search (FindFirstFileA/FindNextFileA), closed when it goes;
-// Entry is the entry found last.
+// A directory search (FindFirstFileW/FindNextFileW), closed when it goes;
+// Entry is the entry found last. Wide, so that every name is seen as it is.
 class FileSearch {
  public:
-  explicit FileSearch(const std::string& pattern) : handle_(FindFirstFileA(pattern.c_str(), &entry_)) {}
+  explicit FileSearch(const std::wstring& pattern)
+      : handle_(FindFirstFileW(pattern.c_str(), &entry_)), error_(Found() ? ERROR_SUCCESS : GetLastError()) {}
   FileSearch(const FileSearch&) = delete;
   FileSearch& operator=(const FileSearch&) = delete;
   ~FileSearch() { if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_); }
 
   bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Next() { return FindNextFileA(handle_, &entry_) != FALSE; }
-  const WIN32_FIND_DATAA& Entry() const { return entry_; }
+  bool Next() {
+    if (FindNextFileW(handle_, &entry_)) return true;
+    error_ = GetLastError();
+    return false;
+  }
+  const WIN32_FIND_DATAW& Entry() const { return entry_; }
   bool IsDirectory() const { return (entry_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  // True when the search ended on an error, not because nothing (more) was there.
+  bool Failed() const {
+    return error_ != ERROR_SUCCESS && error_ != ERROR_NO_MORE_FILES && error_ != ERROR_FILE_NOT_FOUND &&
+           error_ != ERROR_PATH_NOT_FOUND;
+  }
 
  private:
-  WIN32_FIND_DATAA entry_;
+  WIN32_FIND_DATAW entry_;
   HANDLE handle_;
+  DWORD error_;
 };
 
 // The calling thread's COM apartment, entered for the owner's life.

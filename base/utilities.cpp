@@ -15,17 +15,9 @@ namespace {
 ProgramExitRoutine g_exitRoutine = nullptr;
 HWND g_opacityWindow = nullptr;
 
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], n);
-  return wide;
-}
-
-// Invokes a named member; returns the HRESULT and the exception's own code.
+// Invokes a named member; returns the HRESULT.
 HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args,
-                     UINT argCount, VARIANT* result, SCODE* exceptionCode) {
+                     UINT argCount, VARIANT* result) {
   DISPID id;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
@@ -35,7 +27,6 @@ HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT
   hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &info, nullptr);
   if (hr == DISP_E_EXCEPTION) {
     if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-    *exceptionCode = info.scode;
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
@@ -43,25 +34,21 @@ HRESULT InvokeMember(IDispatch* object, const wchar_t* name, WORD flags, VARIANT
   return hr;
 }
 
-bool IsDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+bool IsDotEntry(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Sum of the files below dir (ending in a backslash); false when a folder
-// cannot be listed.
-bool AddFolderFiles(const std::string& dir, int64_t& total) {
-  shell::FileSearch search(dir + "*");
-  if (!search.Found()) return false;
-  do {
-    const WIN32_FIND_DATAA& data = search.Entry();
+// Adds the size of every file below dir (ending in a backslash); false when
+// a folder below cannot be read.
+bool AddFolderFiles(const std::wstring& dir, int64_t& total) {
+  shell::FileSearch search(dir + L"*");
+  for (bool more = search.Found(); more; more = search.Next()) {
+    const WIN32_FIND_DATAW& data = search.Entry();
     if (IsDotEntry(data.cFileName)) continue;
-    if (search.IsDirectory()) {
-      if (!AddFolderFiles(dir + data.cFileName + "\\", total)) return false;
-    } else {
-      total += (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
-  } while (search.Next());
-  return GetLastError() == ERROR_NO_MORE_FILES;
+    if (!search.IsDirectory()) total += (int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    else if (!AddFolderFiles(dir + data.cFileName + L"\\", total)) return false;
+  }
+  return !search.Failed();
 }
 }  // namespace
 
@@ -143,11 +130,15 @@ int64_t GetDirectorySize(const std::string& path) {
 }
 
 int64_t SumFolderFiles(const std::string& path) {
-  std::string dir = path;
-  if (dir.empty()) return 0;
-  dir = gbk::WithTrailingBackslash(dir);
+  if (path.empty()) return 0;
   int64_t total = 0;
-  return AddFolderFiles(dir, total) ? total : 0;
+  return AddFolderFiles(WidePath(gbk::WithTrailingBackslash(path)), total) ? total : -1;
+}
+
+std::wstring WidePath(const std::string& path) {
+  std::wstring wide = gbk::Widen(path);
+  if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\') wide.insert(0, L"\\\\?\\");
+  return wide;
 }
 
 int64_t GetFolderSizeViaCom(const std::string& path) {
@@ -163,30 +154,26 @@ int64_t GetFolderSizeViaCom(const std::string& path) {
   VARIANT arg;
   VariantInit(&arg);
   arg.vt = VT_BSTR;
-  arg.bstrVal = SysAllocString(Widen(path).c_str());
+  arg.bstrVal = SysAllocString(gbk::Widen(path).c_str());
   VARIANT folderValue;
   VariantInit(&folderValue);
-  SCODE code = S_OK;
-  HRESULT hr = InvokeMember(fileSystem.get(), L"GetFolder", DISPATCH_METHOD, &arg, 1, &folderValue, &code);
+  HRESULT hr = InvokeMember(fileSystem.get(), L"GetFolder", DISPATCH_METHOD, &arg, 1, &folderValue);
   VariantClear(&arg);
+  // What the object cannot measure (no such folder, a folder below that it
+  // may not read, a platform without Folder.Size) is measured by our own walk,
+  // which tells a missing folder (0) from one that cannot be read (-1).
   if (FAILED(hr) || folderValue.vt != VT_DISPATCH || !folderValue.pdispVal) {
     VariantClear(&folderValue);
-    return 0;
+    return SumFolderFiles(path);
   }
   shell::OwnedDispatch folder(folderValue.pdispVal);
   folderValue.vt = VT_EMPTY;  // ownership moved to folder
 
   VARIANT size;
   VariantInit(&size);
-  code = S_OK;
-  hr = InvokeMember(folder.get(), L"Size", DISPATCH_PROPERTYGET, nullptr, 0, &size, &code);
-  int64_t result = 0;
-  if (SUCCEEDED(hr) && SUCCEEDED(VariantChangeType(&size, &size, 0, VT_R8))) {
-    result = static_cast<int64_t>(size.dblVal);
-  } else if (hr == E_NOTIMPL || (hr == DISP_E_EXCEPTION && code == E_NOTIMPL)) {
-    // The platform has no Folder.Size: measure the same total ourselves.
-    result = SumFolderFiles(path);
-  }
+  hr = InvokeMember(folder.get(), L"Size", DISPATCH_PROPERTYGET, nullptr, 0, &size);
+  const bool measured = SUCCEEDED(hr) && SUCCEEDED(VariantChangeType(&size, &size, 0, VT_R8));
+  const int64_t result = measured ? static_cast<int64_t>(size.dblVal) : SumFolderFiles(path);
   VariantClear(&size);
   return result;
 }

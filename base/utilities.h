@@ -26,11 +26,16 @@ bool GuardSingleInstanceByMutex(const std::string& mutexName, bool exitFlag = fa
 
 bool IsDirectory(const std::string& path);
 bool IsDirectoryEmpty(const std::string& path);
+// A folder's size is -1 when it cannot be measured: an unknown size is never taken for 0.
 int64_t GetDirectorySize(const std::string& path);
 int64_t GetFolderSizeViaCom(const std::string& path);
-// The fallback the COM path uses where the platform's Folder.Size is missing:
-// the sum of every file below path, 0 when any folder below cannot be read.
+// Our own measure where the file-system object has none: the sum of every
+// file below path, 0 for no such folder, -1 when a folder below cannot be read.
 int64_t SumFolderFiles(const std::string& path);
+// A path text (GBK, with gbk::Narrow's escapes) as the wide file calls take
+// it: a drive path gets the "\\?\" prefix, so that neither its length nor a
+// name ending in a dot or a blank stops them.
+std::wstring WidePath(const std::string& path);
 
 int32_t FastTextLength(const char* text);
 inline int32_t FastTextLength(const std::string& text) { return static_cast<int32_t>(text.size()); }

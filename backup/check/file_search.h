@@ -3,10 +3,11 @@
 #include <string>
 
 #include "base/owned.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 
 // True when a search for path finds an entry.
-inline bool PathExists(const std::string& path) { return shell::FileSearch(path).Found(); }
+inline bool PathExists(const std::string& path) { return shell::FileSearch(WidePath(path)).Found(); }
 
 }  // namespace kavrel

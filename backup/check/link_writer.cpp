@@ -10,7 +10,7 @@ namespace kavrel {
 
 bool FileIdentity::Read(const std::string& path) {
   // Access 0 reads attributes only and leaves the last-access time alone.
-  shell::OwnedHandle file(CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  shell::OwnedHandle file(CreateFileW(WidePath(path).c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   return file.Valid() && GetFileInformationByHandle(file.Get(), &info_) != FALSE;
 }
 
@@ -43,7 +43,7 @@ void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& runni
     }
     if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);
     // The security attributes are reserved here and must be null.
-    const bool made = CreateHardLinkA(destination.c_str(), source.c_str(), nullptr) != FALSE;
+    const bool made = CreateHardLinkW(WidePath(destination).c_str(), WidePath(source).c_str(), nullptr) != FALSE;
     PumpMessages();
     if (made) AtomicIncrement(counters.linked);
     else ReportLinkFailure(destination);
@@ -72,7 +72,7 @@ bool RenameOldBackup(const std::string& destination) {
   for (int n = 1; n <= 50 && PathExists(candidate); ++n) candidate = destination + ".old" + std::to_string(n);
   YieldIfInputPending();
   // MoveFileA never replaces an existing name, so no old entry is lost.
-  if (MoveFileA(destination.c_str(), candidate.c_str())) return true;
+  if (MoveFileW(WidePath(destination).c_str(), WidePath(candidate).c_str())) return true;
   ReportLineLocked(" >> 文件更名失败，请检查文件：" + destination);
   return false;
 }

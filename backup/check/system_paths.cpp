@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "base/gbk_text.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 
@@ -27,7 +28,7 @@ std::string GetSystemDirectoryPath() {
 }
 
 bool IsSystemFolder(const std::string& path) {
-  return !path.empty() && PathIsSystemFolderA(path.c_str(), 0) != FALSE;
+  return !path.empty() && PathIsSystemFolderW(WidePath(path).c_str(), 0) != FALSE;
 }
 
 }  // namespace kavrel

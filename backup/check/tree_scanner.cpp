@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <set>
+
 #include "backup/check/check_state.h"
 #include "base/gbk_text.h"
 #include "backup/check/report_line.h"
@@ -34,6 +36,33 @@ void FilterFiles(std::vector<std::string>& files, Drop drop) {
   files.swap(kept);
 }
 
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()); }
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = AttributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Calls visit(name, isDirectory, reachable) for each entry of directory
+// (ending in a backslash) but "." and "..", in search order, until visit
+// returns false; the name keeps every character (gbk::Narrow). No path of
+// its own reaches the second of two names that a Linux share holds in
+// different case only: the platform's names and the backup's are
+// case-blind. False when the directory could not be read.
+template <typename Visit>
+bool ForEachEntry(const std::string& directory, const std::string& pattern, Visit visit) {
+  shell::FileSearch search(WidePath(directory + pattern));
+  std::set<std::wstring> seen;
+  for (bool more = search.Found(); more; more = search.Next()) {
+    const WIN32_FIND_DATAW& entry = search.Entry();
+    std::wstring key = entry.cFileName;
+    if (key == L"." || key == L"..") continue;
+    CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+    if (!visit(gbk::Narrow(entry.cFileName), search.IsDirectory(), seen.insert(key).second)) return true;
+  }
+  return !search.Failed();
+}
+
 }  // namespace
 
 int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::string>& fileList,
@@ -53,7 +82,7 @@ int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::st
   for (const std::string& directory : directoryList) {
     // Parents come before their children, so each mirror has its parent.
     const std::string mirror = backupRoot + directory.substr(prefix);
-    if (!IsDirectory(mirror) && !CreateDirectoryA(mirror.c_str(), nullptr))
+    if (!IsFolder(mirror) && !CreateDirectoryW(WidePath(mirror).c_str(), nullptr))
       ReportLine(" >> 创建目录：" + mirror + "时发生错误，请检查。");
     ListFilesFiltered(directory, files);
     if (StopRequested()) break;
@@ -68,7 +97,7 @@ void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<st
   FindFiles(directory, "*.*", files);
   if (options_.skipHidden) {
     FilterFiles(files, [](const std::string& path) -> const char* {
-      const DWORD attributes = GetFileAttributesA(path.c_str());
+      const DWORD attributes = AttributesOf(path);
       if (attributes == INVALID_FILE_ATTRIBUTES) return " >> 跳过非法文件，请检查文件名称：";
       if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN) return " >> 跳过隐藏属性文件：";
       return nullptr;
@@ -81,19 +110,21 @@ void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<st
   }
 }
 
-bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path) const {
+bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path, bool reachable) const {
   if (PassedOverSilently(name)) return false;
   const char* reason = nullptr;
   if (name[0] == '$' || name[0] == '%' || name == "System Volume Information") {
     reason = " >> 跳过特定目录：";
-  } else if (options_.skipEmpty && GetDirectorySize(path) == 0) {
+  } else if (!reachable) {
+    reason = " >> 跳过非法目录：";
+  } else if (options_.skipEmpty && GetDirectorySize(path) == 0) {  // -1, a size unknown, is kept
     reason = " >> 跳过空目录：";
   } else if (options_.skipSystem && IsSystemFolder(path)) {
     reason = " >> 跳过系统属性目录：";
   } else if (options_.skipHidden) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) reason = " >> 跳过隐藏属性目录：";
-  } else if (!IsDirectory(path)) {
+  } else if (!IsFolder(path)) {
     reason = " >> 跳过非法目录：";
   }
   if (!reason) return true;
@@ -104,20 +135,19 @@ bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path
 int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std::string>& directoryList) const {
   if (directory.size() > 3) directory += '\\';
   std::vector<std::string> keptNames;
-  {
-    shell::FileSearch search(directory + "*.*");
-    for (bool more = search.Found(); more; more = search.Next()) {
-      if (!search.IsDirectory()) continue;
-      const std::string name = search.Entry().cFileName;
-      const std::string path = directory + name;
-      if (KeepDirectory(name, path)) {
-        directoryList.push_back(path);
-        keptNames.push_back(name);
-      }
-      if (StopRequested()) return 0;
-      PumpMessages();
+  bool stopped = false;
+  ForEachEntry(directory, "*.*", [&](const std::string& name, bool isDirectory, bool reachable) {
+    if (!isDirectory) return true;
+    const std::string path = directory + name;
+    if (KeepDirectory(name, path, reachable)) {
+      directoryList.push_back(path);
+      keptNames.push_back(name);
     }
-  }
+    stopped = StopRequested();
+    if (!stopped) PumpMessages();
+    return !stopped;
+  });
+  if (stopped) return 0;
   int count = static_cast<int>(keptNames.size());
   for (const std::string& name : keptNames) {
     std::string child = directory + name;
@@ -130,12 +160,13 @@ int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output) {
   output.clear();
   const std::string base = gbk::WithTrailingBackslash(directory);
-  shell::FileSearch search(base + pattern);
-  for (bool more = search.Found(); more; more = search.Next()) {
-    if (search.IsDirectory()) continue;
-    output.push_back(base + gbk::ToLowerAscii(search.Entry().cFileName));
+  ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
+    if (isDirectory) return true;
+    if (reachable) output.push_back(base + gbk::ToLowerAscii(name));
+    else ReportLine(" >> 跳过非法文件，请检查文件名称：" + base + name);
     PumpMessages();
-  }
+    return true;
+  });
   return static_cast<int>(output.size());
 }
 
@@ -144,18 +175,17 @@ bool PassedOverSilently(const std::string& name) {
 }
 
 bool HasSubdirectories(const std::string& directory) {
-  shell::FileSearch search(gbk::WithTrailingBackslash(directory) + "*.*");
-  for (bool more = search.Found(); more; more = search.Next()) {
-    if (!search.IsDirectory()) continue;
-    const std::string name = search.Entry().cFileName;
-    if (name != "." && name != "..") return true;
-  }
-  return false;
+  bool found = false;
+  ForEachEntry(gbk::WithTrailingBackslash(directory), "*.*", [&found](const std::string&, bool isDirectory, bool) {
+    found = isDirectory;
+    return !found;
+  });
+  return found;
 }
 
 int64_t GetFileSize64(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 

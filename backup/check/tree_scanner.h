@@ -27,14 +27,15 @@ class TreeScanner {
   int EnumerateSubdirectories(std::string& directory, std::vector<std::string>& directoryList) const;
 
  private:
-  bool KeepDirectory(const std::string& name, const std::string& path) const;
+  bool KeepDirectory(const std::string& name, const std::string& path, bool reachable) const;
 
   CheckOptions options_;
   CheckWindow& window_;
 };
 
 // Replaces output with directory + lower-cased name of every non-directory
-// entry that pattern matches; returns how many.
+// entry that pattern matches; returns how many. The second of two names
+// differing in case only is reported instead.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
 // Folders the scanner passes over silently, with everything below them: a

@@ -81,7 +81,7 @@ void RunThreads(int count, WorkerThreadRoutine routine, void (*whileRunning)() =
 }
 
 bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  HANDLE file = CreateFileA(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(WidePath(path).c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
   CloseHandle(file);
@@ -91,9 +91,9 @@ bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
 // The directory search entries alone, with names lower-cased as the check
 // lists them.
 void FloorWalk(const std::string& dir, std::vector<std::string>& files) {
-  shell::FileSearch search(dir + "*.*");
+  shell::FileSearch search(WidePath(dir + "*.*"));
   for (bool more = search.Found(); more; more = search.Next()) {
-    const std::string name = search.Entry().cFileName;
+    const std::string name = gbk::Narrow(search.Entry().cFileName);
     if (name == "." || name == "..") continue;
     if (search.IsDirectory()) FloorWalk(dir + name + "\\", files);
     else files.push_back(dir + gbk::ToLowerAscii(name));

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
 
@@ -169,10 +170,10 @@ HANDLE g_faultedCheck = nullptr;
 constexpr DWORD kHoldBoundMs = 60000;
 
 // The worker that links the file named fault_here faults, once.
-BOOL WINAPI FaultingCreateHardLink(const char* name, const char* existing, SECURITY_ATTRIBUTES* security) {
+BOOL WINAPI FaultingCreateHardLink(const wchar_t* name, const wchar_t* existing, SECURITY_ATTRIBUTES* security) {
   static LONG faulted = 0;
-  if (std::strstr(name, "fault_here") && InterlockedExchange(&faulted, 1) == 0) Fault("write");
-  if (std::strstr(name, "held_backup")) {
+  if (std::wcsstr(name, L"fault_here") && InterlockedExchange(&faulted, 1) == 0) Fault("write");
+  if (std::wcsstr(name, L"held_backup")) {
     SetEvent(g_workersHeld);
     WaitForSingleObject(g_checkFaulted, kHoldBoundMs);
     WaitForSingleObject(g_faultedCheck, kHoldBoundMs);
@@ -212,7 +213,7 @@ void RunMode() {
   if (m == "check") {  // the test drives the window; nothing closes it here
     g_workersHeld = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     g_checkFaulted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    g_linkHook = Hook("kernel32", "CreateHardLinkA", reinterpret_cast<void*>(&FaultingCreateHardLink));
+    g_linkHook = Hook("kernel32", "CreateHardLinkW", reinterpret_cast<void*>(&FaultingCreateHardLink));
     g_attributesHook = Hook("kernel32", "SetFileAttributesA", reinterpret_cast<void*>(&FaultingSetFileAttributes));
     g_textHook = Hook("user32", "SetWindowTextA", reinterpret_cast<void*>(&FaultingSetWindowText));
     return;

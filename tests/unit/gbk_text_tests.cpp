@@ -80,4 +80,15 @@ TEST(GbkText, TheEuroByteIsASingleByteCharacter) {
   EXPECT_EQ(gbk::Split("\x81|" + euro + "|x", "|"), (Fields{"\x81|" + euro, "x"}));
 }
 
+// Every name survives a GBK text: what GBK holds stays GBK (trail bytes 0x5C
+// and 0x7C, the euro byte 0x80), the rest is escaped; a stray 0x01 stays.
+TEST(GbkText, NarrowAndWidenCarryNamesGbkCannotHold) {
+  const std::pair<std::wstring, std::string> kCases[] = {
+      {L"\x5f00\x20ac|\x4e57\x4e85", "\xBF\xAA\x80|\x81\x5C\x81\x7C"},
+      {L"K\x00f6ln\\\xc11c\xd83d\xde00\x0001", "K\x01" "00f6ln\\\x01" "c11c\x01" "d83d\x01" "de00\x01" "0001"},
+  };
+  for (const auto& [wide, text] : kCases) EXPECT_TRUE(gbk::Narrow(wide) == text && gbk::Widen(text) == wide) << text;
+  EXPECT_EQ(gbk::Widen("a\x01" "12g4"), L"a\x0001" L"12g4");
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include "backup/check/check_state.h"
 #include "backup/check/system_paths.h"
 #include "backup/check/tree_scanner.h"
+#include "base/utilities.h"
 #include "support/check_fakes.h"
 #include "support/test_support.h"
 
@@ -51,7 +52,7 @@ class ScanTest : public ::testing::Test {
   void Dir(const std::string& relative) { MakeDir(src + "\\" + relative); }
   bool Mirrored(const std::string& relative) { return IsDir(backupRoot + relative); }
   static bool IsDir(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(WidePath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
   }
 
@@ -119,45 +120,25 @@ TEST_F(ScanTest, HiddenFilesAndDirectoriesFollowTheSkipHiddenOption) {
   EXPECT_TRUE(Mirrored("Hidden"));
 }
 
-// A name whose full path passes the ANSI path limit: the search lists it,
-// but its attributes cannot be read.
-TEST_F(ScanTest, AFileWhoseAttributesCannotBeReadIsDroppedOnlyWithSkipHidden) {
-  const std::string name(MAX_PATH - src.size() + 5, 'n');
-  const std::wstring wide = L"\\\\?\\" + std::wstring(src.begin(), src.end()) + L"\\" +
-                            std::wstring(name.begin(), name.end());
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written;
-  WriteFile(file, "x", 1, &written, nullptr);
-  CloseHandle(file);
-  const std::string path = src + "\\" + name;
-  ASSERT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-
-  EXPECT_EQ(Scan(kNoOptions), std::vector<std::string>{path});
+// Names whose full paths pass the ANSI path limit are walked, read and
+// mirrored like any other, whatever the options.
+TEST_F(ScanTest, PathsPastTheAnsiLimitAreListedWithEveryOption) {
+  const std::string dir = src + "\\" + std::string(MAX_PATH - src.size(), 'd');
+  const std::string file = src + "\\" + std::string(MAX_PATH - src.size() + 5, 'n');
+  ASSERT_TRUE(CreateDirectoryW(WidePath(dir).c_str(), nullptr));
+  for (const std::string& path : {file, dir + "\\in.txt"}) {
+    HANDLE created = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(created, INVALID_HANDLE_VALUE);
+    DWORD written;
+    WriteFile(created, "x", 1, &written, nullptr);
+    CloseHandle(created);
+  }
+  ASSERT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+  for (const CheckOptions& options : {kNoOptions, kAllOptions}) {
+    EXPECT_EQ(Sorted(Scan(options)), Sorted({file, dir + "\\in.txt"}));
+    EXPECT_TRUE(Mirrored(dir.substr(src.size() + 1)));
+  }
   EXPECT_TRUE(reports.Lines().empty());
-  EXPECT_TRUE(Scan({1, false, true, false}).empty());
-  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 跳过非法文件，请检查文件名称：" + path});
-  DeleteFileW(wide.c_str());
-}
-
-TEST_F(ScanTest, ADirectoryWhoseAttributesCannotBeReadIsKeptOnlyWithSkipHidden) {
-  const std::string name(MAX_PATH - src.size() + 5, 'd');
-  const std::wstring wide = L"\\\\?\\" + std::wstring(src.begin(), src.end()) + L"\\" +
-                            std::wstring(name.begin(), name.end());
-  ASSERT_TRUE(CreateDirectoryW(wide.c_str(), nullptr));
-  const std::string path = src + "\\" + name;
-  ASSERT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-
-  std::string directory = src;
-  std::vector<std::string> list;
-  EXPECT_EQ(TreeScanner(kNoOptions, window).EnumerateSubdirectories(directory, list), 0);
-  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 跳过非法目录：" + path});
-
-  directory = src;
-  EXPECT_EQ(TreeScanner({1, false, true, false}, window).EnumerateSubdirectories(directory, list), 1);
-  EXPECT_EQ(list, std::vector<std::string>{path});
-  EXPECT_EQ(reports.Lines().size(), 1u);
-  RemoveDirectoryW(wide.c_str());
 }
 
 TEST_F(ScanTest, SkipEmptyDropsEmptyFilesAndDirectoriesThatMeasureNothing) {
