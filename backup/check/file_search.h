@@ -1,4 +1,4 @@
-// The path test built on a directory search.
+// The path tests built on a directory search.
 #pragma once
 #include <string>
 
@@ -7,7 +7,11 @@
 
 namespace kavrel {
 
-// True when a search for path finds an entry.
-inline bool PathExists(const std::string& path) { return shell::FileSearch(WidePath(path)).Found(); }
+// The attributes of the entry a search for path finds; INVALID_FILE_ATTRIBUTES when none.
+inline DWORD FoundAttributes(const std::string& path) {
+  const shell::FileSearch search(WidePath(path));
+  return search.Found() ? search.Entry().dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
+inline bool PathExists(const std::string& path) { return FoundAttributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace kavrel

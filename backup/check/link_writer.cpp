@@ -37,8 +37,11 @@ void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& runni
     if (counters.stop == 1) break;
     if (source.size() < static_cast<size_t>(prefixLength)) continue;  // not below the monitored directory
     const std::string destination = counters.backupDir + source.substr(prefixLength);
-    if (PathExists(destination)) {
-      if (IsUnchangedLink(source, destination)) continue;
+    const DWORD found = FoundAttributes(destination);
+    if (found != INVALID_FILE_ATTRIBUTES) {
+      // A folder there is the backup of a folder the source file replaced:
+      // superseded like an older file.
+      if (!(found & FILE_ATTRIBUTE_DIRECTORY) && IsUnchangedLink(source, destination)) continue;
       if (!RenameOldBackup(destination)) continue;
     }
     if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);

@@ -27,7 +27,8 @@ class FileIdentity {
 void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& running, int prefixLength);
 // True: leave the destination alone (still the source, or unreadable).
 bool IsUnchangedLink(const std::string& source, const std::string& destination);
-// True when the old entry was moved aside under ".old", ".old1" ... ".old50".
+// True when the old entry (a file or a folder) was moved aside under ".old",
+// ".old1" ... ".old50".
 bool RenameOldBackup(const std::string& destination);
 void AtomicIncrement(volatile LONG& counter);
 void ReportLinkFailure(const std::string& destination);

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "backup/check/check_state.h"
+#include "backup/check/link_writer.h"
 #include "base/gbk_text.h"
 #include "backup/check/report_line.h"
 #include "base/utilities.h"
@@ -63,6 +64,14 @@ bool ForEachEntry(const std::string& directory, const std::string& pattern, Visi
   return !search.Failed();
 }
 
+// A file where the mirror should go is the backup of a file the source
+// folder replaced: it is moved aside as a superseded entry is.
+bool MakeMirror(const std::string& mirror) {
+  if (IsFolder(mirror)) return true;
+  if (AttributesOf(mirror) != INVALID_FILE_ATTRIBUTES && !RenameOldBackup(mirror)) return false;
+  return CreateDirectoryW(WidePath(mirror).c_str(), nullptr) != FALSE;
+}
+
 }  // namespace
 
 int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::string>& fileList,
@@ -82,8 +91,7 @@ int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::st
   for (const std::string& directory : directoryList) {
     // Parents come before their children, so each mirror has its parent.
     const std::string mirror = backupRoot + directory.substr(prefix);
-    if (!IsFolder(mirror) && !CreateDirectoryW(WidePath(mirror).c_str(), nullptr))
-      ReportLine(" >> 创建目录：" + mirror + "时发生错误，请检查。");
+    if (!MakeMirror(mirror)) ReportLine(" >> 创建目录：" + mirror + "时发生错误，请检查。");
     ListFilesFiltered(directory, files);
     if (StopRequested()) break;
     fileList.insert(fileList.end(), files.begin(), files.end());

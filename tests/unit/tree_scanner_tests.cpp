@@ -31,6 +31,7 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
 class ScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    testing_support::EnsureReportLock();
     kavrel::Counters().stop = 0;
     src = scratch / "src";
     backupRoot = scratch / "bak\\";
@@ -194,12 +195,23 @@ TEST_F(ScanTest, WalkListsEachLevelsChildrenTogetherThenEachSubtreeInTurn) {
       EXPECT_NE(list[i].compare(0, list[j].size() + 1, list[j] + "\\"), 0) << list[j] << " after " << list[i];
 }
 
-TEST_F(ScanTest, AMirrorThatCannotBeCreatedIsReportedAndItsFilesStillListed) {
+// The file in the way is the backup of a file the folder replaced.
+TEST_F(ScanTest, AFileWhereAMirrorGoesIsMovedAsideAndOneThatCannotBeIsReported) {
   Dir("Blocked");
   File("Blocked\\f.txt");
-  WriteFileBytes(backupRoot + "Blocked", "a file in the way");
+  WriteFileBytes(backupRoot + "Blocked", "the file before");
   EXPECT_EQ(Scan(kAllOptions), std::vector<std::string>{src + "\\Blocked\\f.txt"});
-  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 创建目录：" + backupRoot + "Blocked时发生错误，请检查。"});
+  EXPECT_TRUE(Mirrored("Blocked"));
+  EXPECT_EQ(testing_support::ReadFileBytes(backupRoot + "Blocked.old"), "the file before");
+  EXPECT_TRUE(reports.Lines().empty());
+
+  ASSERT_TRUE(RemoveDirectoryA((backupRoot + "Blocked").c_str()));
+  WriteFileBytes(backupRoot + "Blocked", "held open");
+  HANDLE held = CreateFileA((backupRoot + "Blocked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Scan(kAllOptions), std::vector<std::string>{src + "\\Blocked\\f.txt"});
+  CloseHandle(held);
+  EXPECT_EQ(reports.Lines(), (std::vector<std::string>{" >> 文件更名失败，请检查文件：" + backupRoot + "Blocked",
+                                                       " >> 创建目录：" + backupRoot + "Blocked时发生错误，请检查。"}));
 }
 
 TEST_F(ScanTest, AStopBeforeTheWalkKeepsTheTopFilesOnly) {
