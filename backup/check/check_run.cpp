@@ -105,6 +105,8 @@ void IncrementalCheck::Run() {
   for (int i = 0; i < kWorkerSlotCount; ++i) Slot(i).thread = nullptr;
   counters.linked = 0;
   counters.checked = 0;
+  counters.failed = 0;
+  counters.settled = 0;
   // `stop` is kept: the scheduler clears it before every run and interval,
   // so a set flag here is the user's own request made since this thread began.
 
@@ -122,6 +124,9 @@ void IncrementalCheck::Run() {
   PumpPendingMessages();
   ShowProgressUntilWorkersEnd();
   EndWorkerSlots();
+  // Files no worker saw through (its thread never started, or the crash
+  // guard ended it) are left out as well; a stop leaves them on purpose.
+  if (counters.stop == 0) counters.failed += total_ - counters.settled;
   Finish();
 }
 

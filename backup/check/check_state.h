@@ -15,6 +15,8 @@ struct CheckCounters {
   volatile LONG linked = 0;       // hard links made by the current check
   std::string backupDir;          // the current check's backup directory, with "\"
   volatile LONG checked = 0;      // files taken up by the current check's workers
+  volatile LONG failed = 0;       // files the current check meant to back up and could not
+  volatile LONG settled = 0;      // files the current check's workers saw through
   LONG linkPauseMs = 0;           // pause before each hard link
 };
 

@@ -29,27 +29,42 @@ bool FileIdentity::SameAs(const FileIdentity& other) const {
          a.ftCreationTime.dwHighDateTime == b.ftCreationTime.dwHighDateTime;
 }
 
+namespace {
+
+// One file of a worker's list: left alone, linked anew, or counted as not
+// backed up.
+void BackUpFile(const std::string& source, int prefixLength) {
+  CheckCounters& counters = Counters();
+  if (source.size() < static_cast<size_t>(prefixLength)) return;  // not below the monitored directory
+  const std::string destination = counters.backupDir + source.substr(prefixLength);
+  const DWORD found = FoundAttributes(destination);
+  if (found != INVALID_FILE_ATTRIBUTES) {
+    // A folder there is the backup of a folder the source file replaced:
+    // superseded like an older file.
+    if (!(found & FILE_ATTRIBUTE_DIRECTORY) && IsUnchangedLink(source, destination)) return;
+    if (!RenameOldBackup(destination)) {
+      AtomicIncrement(counters.failed);  // reported by the rename
+      return;
+    }
+  }
+  if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);
+  // The security attributes are reserved here and must be null.
+  const bool made = CreateHardLinkW(WidePath(destination).c_str(), WidePath(source).c_str(), nullptr) != FALSE;
+  PumpMessages();
+  if (made) AtomicIncrement(counters.linked);
+  else ReportLinkFailure(destination);
+}
+
+}  // namespace
+
 void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& running, int prefixLength) {
   CheckCounters& counters = Counters();
   running = 1;
   for (const std::string& source : fileList) {
     AtomicIncrement(counters.checked);
     if (counters.stop == 1) break;
-    if (source.size() < static_cast<size_t>(prefixLength)) continue;  // not below the monitored directory
-    const std::string destination = counters.backupDir + source.substr(prefixLength);
-    const DWORD found = FoundAttributes(destination);
-    if (found != INVALID_FILE_ATTRIBUTES) {
-      // A folder there is the backup of a folder the source file replaced:
-      // superseded like an older file.
-      if (!(found & FILE_ATTRIBUTE_DIRECTORY) && IsUnchangedLink(source, destination)) continue;
-      if (!RenameOldBackup(destination)) continue;
-    }
-    if (counters.linkPauseMs > 0) Sleep(counters.linkPauseMs);
-    // The security attributes are reserved here and must be null.
-    const bool made = CreateHardLinkW(WidePath(destination).c_str(), WidePath(source).c_str(), nullptr) != FALSE;
-    PumpMessages();
-    if (made) AtomicIncrement(counters.linked);
-    else ReportLinkFailure(destination);
+    BackUpFile(source, prefixLength);
+    AtomicIncrement(counters.settled);
   }
   running = 0;
 }
@@ -57,14 +72,14 @@ void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& runni
 bool IsUnchangedLink(const std::string& source, const std::string& destination) {
   FileIdentity entry;
   if (!entry.Read(destination)) {
-    ReportLineLocked(" >> 文件读取失败，请检查文件：" + destination);
+    ReportUnsaved(" >> 文件读取失败，请检查文件：" + destination);
     return true;
   }
   if (entry.Links() <= 1) return false;  // no other name: replace it
   PumpMessages();
   FileIdentity original;
   if (!original.Read(source)) {
-    ReportLineLocked(" >> 文件读取失败，请检查文件：" + source);
+    ReportUnsaved(" >> 文件读取失败，请检查文件：" + source);
     return true;
   }
   return entry.SameAs(original);
@@ -83,7 +98,7 @@ bool RenameOldBackup(const std::string& destination) {
 void AtomicIncrement(volatile LONG& counter) { InterlockedIncrement(&counter); }
 
 void ReportLinkFailure(const std::string& destination) {
-  ReportLineLocked(" >> 硬链接创建失败，请检查文件或分区容量：" + destination);
+  ReportUnsaved(" >> 硬链接创建失败，请检查文件或分区容量：" + destination);
 }
 
 void YieldIfInputPending() {

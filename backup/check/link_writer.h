@@ -25,12 +25,14 @@ class FileIdentity {
 
 // One worker's pass; running is 1 from its start to its end.
 void BackupWorker(const std::vector<std::string>& fileList, volatile LONG& running, int prefixLength);
-// True: leave the destination alone (still the source, or unreadable).
+// True: leave the destination alone (still the source, or unreadable, which
+// is counted as not backed up).
 bool IsUnchangedLink(const std::string& source, const std::string& destination);
 // True when the old entry (a file or a folder) was moved aside under ".old",
 // ".old1" ... ".old50".
 bool RenameOldBackup(const std::string& destination);
 void AtomicIncrement(volatile LONG& counter);
+// Reports the failed link and counts the file as not backed up.
 void ReportLinkFailure(const std::string& destination);
 void YieldIfInputPending();
 

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "backup/check/check_state.h"
+
 namespace kavrel {
 
 CRITICAL_SECTION* ReportLock = nullptr;
@@ -48,6 +50,11 @@ ReportLockGuard::~ReportLockGuard() { LeaveCriticalSection(ReportLock); }
 void ReportLineLocked(const std::string& line) {
   ReportLockGuard lock;
   ReportLine(line);
+}
+
+void ReportUnsaved(const std::string& line) {
+  ReportLineLocked(line);
+  InterlockedIncrement(&Counters().failed);
 }
 
 }  // namespace kavrel

@@ -35,5 +35,8 @@ class ReportLockGuard {
 
 // ReportLine under ReportLock, as the workers send theirs.
 void ReportLineLocked(const std::string& line);
+// The line of a file the check meant to back up and could not, under
+// ReportLock, counted in `failed`.
+void ReportUnsaved(const std::string& line);
 
 }  // namespace kavrel

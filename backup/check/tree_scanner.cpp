@@ -24,18 +24,19 @@ bool EndsWith(const std::string& text, const char* tail, size_t tailLength) {
   return text.size() >= tailLength && text.compare(text.size() - tailLength, tailLength, tail) == 0;
 }
 
-// One filter pass: drop(path) gives the report line's head for a dropped
-// file, or nullptr to keep it. A stop drops every file not yet looked at.
-template <typename Drop>
-void FilterFiles(std::vector<std::string>& files, Drop drop) {
+// One filter pass: keep(path) is false for a file it dropped and reported.
+// A stop drops every file not yet looked at.
+template <typename Keep>
+void FilterFiles(std::vector<std::string>& files, Keep keep) {
   std::vector<std::string> kept;
   for (std::string& path : files) {
     if (StopRequested()) break;
-    if (const char* reason = drop(path)) ReportLine(reason + path);
-    else kept.push_back(std::move(path));
+    if (keep(path)) kept.push_back(std::move(path));
   }
   files.swap(kept);
 }
+
+constexpr char kInvalidDirectory[] = " >> 跳过非法目录：";
 
 DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()); }
 
@@ -104,16 +105,23 @@ int TreeScanner::EnumerateProjectFiles(std::string& scanDir, std::vector<std::st
 void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<std::string>& files) const {
   FindFiles(directory, "*.*", files);
   if (options_.skipHidden) {
-    FilterFiles(files, [](const std::string& path) -> const char* {
+    FilterFiles(files, [](const std::string& path) {
       const DWORD attributes = AttributesOf(path);
-      if (attributes == INVALID_FILE_ATTRIBUTES) return " >> 跳过非法文件，请检查文件名称：";
-      if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN) return " >> 跳过隐藏属性文件：";
-      return nullptr;
+      if (attributes == INVALID_FILE_ATTRIBUTES) ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + path);
+      else if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN) ReportLine(" >> 跳过隐藏属性文件：" + path);
+      else return true;
+      return false;
     });
   }
   if (options_.skipEmpty) {
-    FilterFiles(files, [](const std::string& path) -> const char* {
-      return GetFileSize64(path) == 0 ? " >> 跳过空文件(或读取失败)：" : nullptr;
+    FilterFiles(files, [](const std::string& path) {
+      const int64_t size = GetFileSize64(path);
+      if (size > 0) return true;
+      // An empty file is passed over on purpose; one that cannot be read is not backed up.
+      const std::string line = " >> 跳过空文件(或读取失败)：" + path;
+      if (size == 0) ReportLine(line);
+      else ReportUnsaved(line);
+      return false;
     });
   }
 }
@@ -124,7 +132,7 @@ bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path
   if (name[0] == '$' || name[0] == '%' || name == "System Volume Information") {
     reason = " >> 跳过特定目录：";
   } else if (!reachable) {
-    reason = " >> 跳过非法目录：";
+    reason = kInvalidDirectory;
   } else if (options_.skipEmpty && GetDirectorySize(path) == 0) {  // -1, a size unknown, is kept
     reason = " >> 跳过空目录：";
   } else if (options_.skipSystem && IsSystemFolder(path)) {
@@ -133,10 +141,12 @@ bool TreeScanner::KeepDirectory(const std::string& name, const std::string& path
     const DWORD attributes = AttributesOf(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN)) reason = " >> 跳过隐藏属性目录：";
   } else if (!IsFolder(path)) {
-    reason = " >> 跳过非法目录：";
+    reason = kInvalidDirectory;
   }
   if (!reason) return true;
-  ReportLine(reason + path);
+  // What an invalid directory holds was meant to be backed up; the other rules pass over theirs on purpose.
+  if (reason == kInvalidDirectory) ReportUnsaved(reason + path);
+  else ReportLine(reason + path);
   return false;
 }
 
@@ -168,13 +178,15 @@ int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output) {
   output.clear();
   const std::string base = gbk::WithTrailingBackslash(directory);
-  ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
+  const bool read = ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
     if (isDirectory) return true;
     if (reachable) output.push_back(base + gbk::ToLowerAscii(name));
-    else ReportLine(" >> 跳过非法文件，请检查文件名称：" + base + name);
+    else ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + base + name);
     PumpMessages();
     return true;
   });
+  // Each kept directory is listed here once, so one that cannot be read counts once.
+  if (!read) ReportUnsaved(kInvalidDirectory + directory);
   return static_cast<int>(output.size());
 }
 
@@ -193,7 +205,7 @@ bool HasSubdirectories(const std::string& directory) {
 
 int64_t GetFileSize64(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return -1;
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 

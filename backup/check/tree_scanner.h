@@ -34,14 +34,14 @@ class TreeScanner {
 };
 
 // Replaces output with directory + lower-cased name of every non-directory
-// entry that pattern matches; returns how many. The second of two names
-// differing in case only is reported instead.
+// entry that pattern matches; returns how many. A name no path reaches and a
+// directory that cannot be read are reported and counted as not backed up.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
 // Folders the scanner passes over silently, with everything below them: a
 // name beginning with "." or ending in "_backupx" (compared exactly).
 bool PassedOverSilently(const std::string& name);
-int64_t GetFileSize64(const std::string& path);  // 0 when it cannot be read
+int64_t GetFileSize64(const std::string& path);  // -1 when it cannot be read
 void PumpMessages();
 
 }  // namespace kavrel

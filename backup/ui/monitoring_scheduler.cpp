@@ -87,7 +87,8 @@ void CheckProject(ProjectRow row) {
   // slots, its backup directory and its counters: they end before the next
   // check takes those up. After a check that finished, nothing is left here.
   EndWorkerSlots();
-  row.SetImage(kImageResting);
+  // A check that left files out keeps the error image until one that does not.
+  row.SetImage(Counters().failed > 0 ? kImageSkipped : kImageResting);
   Counters().finished = 0;
 }
 
@@ -102,30 +103,40 @@ bool MayBeChecked(const ProjectList& projects, ProjectRow row) {
   return false;
 }
 
-void RunPass() {
+// Checks the ticked projects; returns how many files the pass left out.
+LONG RunPass() {
   ProjectList projects = ProjectList::Main();
   const int count = projects.Count();
+  LONG failed = 0;
   for (int k = 0; k < count; ++k) {
     ProjectRow row = projects.Row(k);
     if (!row.Checked() || !MayBeChecked(projects, row)) continue;
+    Counters().failed = 0;  // a project skipped before its check leaves nothing out
     CheckProject(row);
-    if (StopRequested()) return;
+    failed += Counters().failed;
+    if (StopRequested()) break;
   }
+  return failed;
 }
 
-std::string PassText(LONG links) {
-  if (links == 0) return " 本次检查未发现增量文件";
-  return " 本次检查共发现" + std::to_string(links) + "个增量文件(已备份)";
+// Said after every count of files backed up, when the pass left some out.
+std::string UnsavedText(LONG failed) {
+  return failed == 0 ? std::string() : "，" + std::to_string(failed) + "个文件未能备份";
 }
 
-void EndRun(ProgramState& state) {
+std::string PassText(LONG links, LONG failed) {
+  if (links == 0 && failed == 0) return " 本次检查未发现增量文件";
+  return " 本次检查共发现" + std::to_string(links) + "个增量文件(已备份)" + UnsavedText(failed);
+}
+
+void EndRun(ProgramState& state, LONG failed) {
   ui::Form& window = Window();
   window.SetText(kStatusBox, " 监控停止");
   window.SetWindowIcon(IdleIcon());
   const LONG links = Counters().linked;
   if (StopRequested()) SetProgress(" 手动终止检查");
-  else if (links == 0) SetProgress(" 本次检查未发现增量文件");
-  else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份");
+  else if (links == 0 && failed == 0) SetProgress(" 本次检查未发现增量文件");
+  else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份" + UnsavedText(failed));
   window.SetEnabled(kStartMonitorButton, true);
   window.SetText(kStartMonitorButton, kStartCaption);
   state.monitoring = false;
@@ -173,20 +184,22 @@ void OnStartMonitorClicked(ProgramState& state) {
   CountDown(startDelay, [](int32_t left) { return " " + FormatDuration(left) + "后开始进行增量检查"; });
   SetProgress(" 程序已进入工作状态，正在检查监控目录增量文件");
 
+  LONG failed = 0;
   while (!StopRequested()) {
-    RunPass();
+    failed = RunPass();
     window.SetWindowIcon(IdleIcon());
     if (StopRequested() || interval == 0) break;
     const LONG links = Counters().linked;
-    SetProgress(PassText(links));
+    SetProgress(PassText(links, failed));
     Counters().stop = 0;
     window.SetText(kStatusBox, " 计时等待");
-    CountDown(interval, [links](int32_t left) {
-      if (links == 0) return " 无增量文件，程序将在" + std::to_string(left) + "秒后重新检查";
-      return " 已备份" + std::to_string(links) + "个增量文件，" + FormatDuration(left) + "后重新检查";
+    CountDown(interval, [links, failed](int32_t left) {
+      if (links == 0 && failed == 0) return " 无增量文件，程序将在" + std::to_string(left) + "秒后重新检查";
+      return " 已备份" + std::to_string(links) + "个增量文件" + UnsavedText(failed) + "，" + FormatDuration(left) +
+             "后重新检查";
     });
   }
-  EndRun(state);
+  EndRun(state, failed);
 }
 
 }  // namespace kavrel

@@ -192,7 +192,8 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   for (int i = 0; i < kFiles; ++i) missed += LinkCount(src + "f" + std::to_string(i) + ".txt") != 2;
   missed += LinkCount(src + "fault_here.txt") != 2;
   EXPECT_GT(missed, 0);
-  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(kFiles + 1 - missed) + "个增量文件并已备份");
+  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(kFiles + 1 - missed) + "个增量文件并已备份，" +
+                                   std::to_string(missed) + "个文件未能备份");
 
   kavrel.ClickStart();
   ASSERT_TRUE(testing_support::WaitUntil([&] {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "backup/check/check_state.h"
+#include "backup/check/report_line.h"
 #include "backup/ui/monitoring_scheduler.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_list.h"
@@ -24,6 +25,7 @@ class SchedulerTest : public KavrelWindowTest {
  protected:
   void SetUp() override {
     KavrelWindowTest::SetUp();
+    InstallReportLock(CreateLock());  // as the window's creation does in the program
     Counters().linkPauseMs = 0;
   }
 
@@ -63,6 +65,17 @@ class SchedulerTest : public KavrelWindowTest {
       }
       PostMessageA(button, BM_CLICK, 0, 0);
     });
+  }
+
+  // A run with an interval of 65 s, which a user stops once the countdown
+  // shows stopAt; the texts the progress box showed.
+  std::vector<std::string> RunUntilTheCountdownShows(const std::string& stopAt) {
+    SetSchedule("", "65");
+    TextRecorder progress(window().Control(kProgressBox));
+    std::thread user = ClickWhenShown(kProgressBox, stopAt);
+    OnStartMonitorClicked(Program());
+    user.join();
+    return progress.Texts();
   }
 
   ScratchDir dir_;
@@ -136,15 +149,10 @@ TEST_F(SchedulerTest, AStartDelayOfOneSecondChecksAtOnce) {
 
 TEST_F(SchedulerTest, TheIntervalCountdownNamesTheLinksOfTheLastCheck) {
   AddProject("src", 3);
-  SetSchedule("", "65");
-  TextRecorder progress(window().Control(kProgressBox));
-  std::thread user = ClickWhenShown(kProgressBox, " 已备份3个增量文件，1分3秒后重新检查");
-  OnStartMonitorClicked(Program());
-  user.join();
+  const auto texts = RunUntilTheCountdownShows(" 已备份3个增量文件，1分3秒后重新检查");
   // 65 s carried into the boxes as 1 min 5 s.
   EXPECT_EQ(window().Text(kIntervalMinutes), "1");
   EXPECT_EQ(window().Text(kIntervalSeconds), "5");
-  const auto texts = progress.Texts();
   const int passText = IndexOf(texts, " 本次检查共发现3个增量文件(已备份)");
   ASSERT_NE(passText, -1);
   EXPECT_EQ(IndexOf(texts, " 已备份3个增量文件，1分4秒后重新检查"), passText + 1);
@@ -158,16 +166,36 @@ TEST_F(SchedulerTest, WithoutLinksTheIntervalCountdownNamesPlainSeconds) {
   SetSchedule("", "");
   OnStartMonitorClicked(Program());  // links everything
   ASSERT_EQ(Progress(), " 本次检查共发现2个增量文件并已备份");
-  SetSchedule("", "65");
-  TextRecorder progress(window().Control(kProgressBox));
-  std::thread user = ClickWhenShown(kProgressBox, " 无增量文件，程序将在63秒后重新检查");
-  OnStartMonitorClicked(Program());
-  user.join();
-  const auto texts = progress.Texts();
+  const auto texts = RunUntilTheCountdownShows(" 无增量文件，程序将在63秒后重新检查");
   const int passText = IndexOf(texts, " 本次检查未发现增量文件");
   ASSERT_NE(passText, -1);
   EXPECT_EQ(IndexOf(texts, " 无增量文件，程序将在64秒后重新检查"), passText + 1);
   EXPECT_EQ(Progress(), " 手动终止检查");
+}
+
+// The first and last projects leave a file out each, whose .old names are
+// all taken: the pass texts name the last check's links and the pass's files
+// left out, and their rows show the error image until a pass without.
+TEST_F(SchedulerTest, FilesLeftOutAreCountedInThePassTextsAndMarkTheirRows) {
+  for (const auto& [name, files] : {std::pair{"first", 1}, {"clean", 2}, {"last", 1}}) {
+    AddProject(name, files);
+    CreateDirectoryA(BackupOf(dir_ / name + "\\").c_str(), nullptr);
+    for (int n = -1; n <= 50 && name != std::string("clean"); ++n)
+      WriteFileBytes(BackupOf(dir_ / name + "\\") + "f0.txt" + (n < 0 ? "" : ".old" + (n ? std::to_string(n) : "")), "x");
+  }
+  AddRow(dir_ / "missing\\");  // skipped before a check: it adds nothing
+  const auto texts = RunUntilTheCountdownShows(" 已备份0个增量文件，2个文件未能备份，1分3秒后重新检查");
+  const int passText = IndexOf(texts, " 本次检查共发现0个增量文件(已备份)，2个文件未能备份");
+  ASSERT_NE(passText, -1);
+  EXPECT_EQ(IndexOf(texts, " 已备份0个增量文件，2个文件未能备份，1分4秒后重新检查"), passText + 1);
+  auto images = [] { return std::vector<int>{list().Image(0), list().Image(1), list().Image(2), list().Image(3)}; };
+  EXPECT_EQ(images(), (std::vector<int>{kImageSkipped, kImageResting, kImageSkipped, kImageSkipped}));
+  for (const char* name : {"first", "last"}) DeleteFileA((BackupOf(dir_ / name + "\\") + "f0.txt.old50").c_str());
+  SetSchedule("", "");
+  window().SetText(kIntervalMinutes, "");  // 65 s were carried into a minute
+  OnStartMonitorClicked(Program());
+  EXPECT_EQ(Progress(), " 本次检查共发现1个增量文件并已备份");
+  EXPECT_EQ(images(), (std::vector<int>{kImageResting, kImageResting, kImageResting, kImageSkipped}));
 }
 
 TEST_F(SchedulerTest, APassWhoseProjectsAreAllSkippedMarksThemAndReportsNoLinks) {

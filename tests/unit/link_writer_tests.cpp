@@ -51,6 +51,7 @@ class LinkTest : public ::testing::Test {
     c.stop = 0;
     c.checked = 0;
     c.linked = 0;
+    c.failed = 0;
     c.linkPauseMs = 0;
   }
   void TearDown() override { kavrel::Counters().stop = 0; }
@@ -232,11 +233,12 @@ TEST_F(LinkTest, TheFiftiethOldNameIsTheLastAndNothingIsEverOverwritten) {
   EXPECT_EQ(ReadFileBytes(bak + "x.txt.old50"), "entry");
   EXPECT_EQ(ReadFileBytes(bak + "x.txt.old"), "old");
   EXPECT_FALSE(Exists(bak + "x.txt.old51"));
+  EXPECT_EQ(kavrel::Counters().failed, 2);  // once on each check
 }
 
 // A folder where a file's entry goes is the backup of a folder the file
 // replaced: superseded like an older file.
-TEST_F(LinkTest, AFolderInTheEntrysPlaceIsMovedAsideAndAnUnreadableSourceReported) {
+TEST_F(LinkTest, AFolderInTheEntrysPlaceIsMovedAsideAndAnUnreadableSourceCounted) {
   WriteFileBytes(src + "a.txt", "a");
   CreateDirectoryA((bak + "a.txt").c_str(), nullptr);
   WriteFileBytes(bak + "a.txt\\in.txt", "in");
@@ -254,6 +256,7 @@ TEST_F(LinkTest, AFolderInTheEntrysPlaceIsMovedAsideAndAnUnreadableSourceReporte
   EXPECT_FALSE(Exists(bak + "b.txt.old"));
   EXPECT_EQ(ReadFileBytes(bak + "b.txt"), "other");
   EXPECT_EQ(kavrel::Counters().linked, 1);
+  EXPECT_EQ(kavrel::Counters().failed, 1);
 }
 
 TEST_F(LinkTest, AnEntryThatCannotBeMovedAsideIsReportedAndKeptAsItIs) {
@@ -280,6 +283,7 @@ TEST_F(LinkTest, AFailedLinkIsReportedAfterItsPauseAndKeepsTheMovedEntry) {
   EXPECT_EQ(ReadFileBytes(bak + "gone.txt.old"), "previous");
   EXPECT_EQ(kavrel::Counters().checked, 2);
   EXPECT_EQ(kavrel::Counters().linked, 0);
+  EXPECT_EQ(kavrel::Counters().failed, 2);
 }
 
 DWORD WINAPI WorkOnSlotZero(LPVOID prefix) {

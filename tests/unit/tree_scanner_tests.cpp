@@ -246,11 +246,11 @@ TEST_F(ScanTest, ADriveRootIsWalkedAsTheRoot) {
   EXPECT_FALSE(Mirrored("Q:"));
 }
 
-TEST(ScanHelpers, SizesSubdirectoriesAndSystemFolders) {
+TEST(ScanHelpers, SizesSubdirectoriesSystemFoldersAndUnreadableFolders) {
   ScratchDir scratch;
   WriteFileBytes(scratch / "five.bin", "12345");
   EXPECT_EQ(kavrel::GetFileSize64(scratch / "five.bin"), 5);
-  EXPECT_EQ(kavrel::GetFileSize64(scratch / "missing.bin"), 0);
+  EXPECT_EQ(kavrel::GetFileSize64(scratch / "missing.bin"), -1);
   EXPECT_FALSE(kavrel::HasSubdirectories(scratch.path()));
   MakeDir(scratch / "d");
   EXPECT_TRUE(kavrel::HasSubdirectories(scratch / ""));
@@ -259,6 +259,14 @@ TEST(ScanHelpers, SizesSubdirectoriesAndSystemFolders) {
   EXPECT_FALSE(kavrel::IsSystemFolder(scratch / "d"));
   SetFileAttributesA((scratch / "d").c_str(), FILE_ATTRIBUTE_SYSTEM);
   EXPECT_TRUE(kavrel::IsSystemFolder(scratch / "d"));
+  // A folder gone since the walk holds nothing; one no path reaches holds what is left out.
+  testing_support::EnsureReportLock();
+  ReportRecorder reports;
+  std::vector<std::string> files;
+  kavrel::Counters().failed = 0;
+  EXPECT_EQ(kavrel::FindFiles(scratch / "gone", "*.*", files) + kavrel::FindFiles(scratch / "a?b", "*.*", files), 0);
+  EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 跳过非法目录：" + scratch / "a?b"});
+  EXPECT_EQ(kavrel::Counters().failed, 1);
 }
 
 }  // namespace
