@@ -82,13 +82,15 @@ void CheckProject(ProjectRow row) {
   // A check thread that ended without raising finished is not waited for either.
   while (Counters().finished == 0 && WaitForSingleObject(Counters().checkThread, 0) == WAIT_TIMEOUT)
     DelayWithMessages(kFinishedPollMs);
+  const bool ranToItsEnd = Counters().finished != 0;
   EndCheckThread();
   // A check thread the crash guard ended left its workers running on its
   // slots, its backup directory and its counters: they end before the next
   // check takes those up. After a check that finished, nothing is left here.
   EndWorkerSlots();
-  // A check that left files out keeps the error image until one that does not.
-  row.SetImage(Counters().failed > 0 ? kImageSkipped : kImageResting);
+  // A check that left files out, or that the crash guard ended before its
+  // end, keeps the error image until one that does not.
+  row.SetImage(Counters().failed > 0 || !ranToItsEnd ? kImageSkipped : kImageResting);
   Counters().finished = 0;
 }
 

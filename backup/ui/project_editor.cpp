@@ -66,7 +66,7 @@ void OnEditConfirmClicked(ProgramState& state) {
   ProjectList projects = ProjectList::Main();
   const std::string monitorDir = window.Text(kMonitorDirBox);
   const std::string backupDir = window.Text(kBackupDirBox);
-  const std::string sizeText = FormatByteSize(GetDirectorySize(monitorDir));
+  const std::string sizeText = SizeColumnText(GetDirectorySize(monitorDir));
   int index;
   if (state.edit.editMode != 0) {
     state.edit.editMode = 0;

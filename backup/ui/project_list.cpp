@@ -5,6 +5,7 @@
 #include "backup/ui/main_window_controls.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/program_state.h"
+#include "base/utilities.h"
 
 namespace kavrel {
 
@@ -109,6 +110,8 @@ void ProjectList::InvertChecks() {
 void ProjectList::Renumber(int from) {
   for (int row = from; row < Count(); ++row) Row(row).SetCell(kColumnId, std::to_string(row + 1));
 }
+
+std::string SizeColumnText(int64_t folderSize) { return FormatByteSize(folderSize < 0 ? 0 : folderSize); }
 
 std::string CountText(int32_t checkedCount) { return " 当前选中" + std::to_string(checkedCount) + "个项目"; }
 

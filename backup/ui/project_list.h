@@ -21,6 +21,10 @@ enum ProjectColumn : int {
 
 constexpr int kMaxProjects = 100;
 
+// The size column's text for a monitored directory's measured size. One that
+// could not be measured (-1) reads as an empty one, not as "-0K".
+std::string SizeColumnText(int64_t folderSize);
+
 // One row of the list.
 class ProjectRow {
  public:

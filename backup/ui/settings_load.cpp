@@ -37,7 +37,7 @@ void LoadProjects(ProgramState& state, const std::vector<ProjectLine>& lines) {
       continue;
     }
     const int index = projects.Append(line.monitorDir, line.backupDir,
-                                      FormatByteSize(GetDirectorySize(line.monitorDir)), line.checked);
+                                      SizeColumnText(GetDirectorySize(line.monitorDir)), line.checked);
     listed.push_back(ProjectDirs{line.monitorDir, line.backupDir});
     if (IsDirectory(line.monitorDir) && !IsDirectoryEmpty(line.monitorDir) &&
         FindProjectConflict(listed, index).fault == ProjectFault::kNone)

@@ -239,6 +239,10 @@ TEST(CrashGuard, ACheckThreadThatFaultsEndsAloneAndTheNextProjectGetsAFreshCheck
     ASSERT_TRUE(testing_support::WaitUntil([&] { return kavrel.Status() == " 监控停止"; }, 120000))
         << kavrel.Progress();
     EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(kFiles) + "个增量文件并已备份");
+    // The check that did not run to its end is marked, the next one is not.
+    const HWND list = kavrel.Control(kavrel::kProjectList);
+    EXPECT_EQ(testing_support::RemoteListImage(list, 0), 2);
+    EXPECT_EQ(testing_support::RemoteListImage(list, 1), 1);
     for (int i = 0; i < kFiles; ++i) {
       const std::string name = "sub\\f" + std::to_string(i);
       EXPECT_EQ(LinkCount(first + name), c.firstLinks) << name;

@@ -4,7 +4,7 @@
 # beside the end text and row images. Usage: left_out_files.sh FAMILY kavrel_pass.exe
 set -e
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-work="$(realpath "$(mktemp -d "$(dirname "$2")/left_out.XXXXXX")")"
+work="$(realpath "$(mktemp -d)")"  # a local disk: in the emulated machine, build/ is shared over 9p
 other="$(mktemp -d /dev/shm/kavrel_left_out.XXXXXX)"  # a volume that holds no link into $work
 trap 'rm -rf "$work" "$other"' EXIT
 src="$work/src" bak="$work/src_backupx"
