@@ -100,8 +100,7 @@ void CheckProject(ProjectRow row) {
 bool MayBeChecked(const ProjectList& projects, ProjectRow row) {
   if (FindProjectConflict(projects.Directories(), row.Index()).fault == ProjectFault::kNone) return true;
   row.SetImage(kImageSkipped);
-  std::string line = " >> 备份目录与其他目录重叠，已跳过：" + row.BackupDir();
-  ReportLine(line);
+  ReportLine(" >> 备份目录与其他目录重叠，已跳过：" + row.BackupDir());
   return false;
 }
 

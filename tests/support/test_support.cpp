@@ -191,23 +191,22 @@ int RemoteListRowCount(HWND list) { return static_cast<int>(SendMessageA(list, L
 RemoteMemory::RemoteMemory(HWND window, size_t size) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
-  process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-  if (process_)
-    address_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+  process_ = shell::OwnedHandle(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+  if (process_.Valid())
+    address_ = static_cast<char*>(VirtualAllocEx(process_.Get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
 }
 
 RemoteMemory::~RemoteMemory() {
-  if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  if (process_) CloseHandle(process_);
+  if (address_) VirtualFreeEx(process_.Get(), address_, 0, MEM_RELEASE);
 }
 
 void RemoteMemory::Write(const void* bytes, size_t size, size_t offset) const {
-  if (address_) WriteProcessMemory(process_, address_ + offset, bytes, size, nullptr);
+  if (address_) WriteProcessMemory(process_.Get(), address_ + offset, bytes, size, nullptr);
 }
 
 std::string RemoteMemory::Read(size_t size, size_t offset) const {
   std::string bytes(size, '\0');
-  if (address_) ReadProcessMemory(process_, address_ + offset, &bytes[0], size, nullptr);
+  if (address_) ReadProcessMemory(process_.Get(), address_ + offset, &bytes[0], size, nullptr);
   return bytes;
 }
 
@@ -327,8 +326,7 @@ bool StartUnixProgram(const std::string& program, const std::string& arguments) 
   if (!CreateProcessA(windowsPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &info))
     return false;
-  if (info.hThread) CloseHandle(info.hThread);
-  if (info.hProcess) CloseHandle(info.hProcess);
+  const shell::OwnedHandle thread(info.hThread), process(info.hProcess);
   return true;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/owned.h"
+
 namespace testing_support {
 
 // Directory of the running test program, ending with a backslash.
@@ -84,7 +86,7 @@ class RemoteMemory {
   std::string Read(size_t size, size_t offset = 0) const;
 
  private:
-  HANDLE process_ = nullptr;
+  shell::OwnedHandle process_;
   char* address_ = nullptr;
 };
 
