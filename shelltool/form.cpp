@@ -185,7 +185,6 @@ Form::Form(const WindowDef& def) : def_(def) {
 Form::~Form() {
   Destroy();
   if (font_) DeleteObject(font_);
-  if (labelBrush_) DeleteObject(labelBrush_);
 }
 
 void Form::Bind(int controlId, Event event, std::function<void()> handler) {
@@ -240,7 +239,6 @@ bool Form::Create(HWND owner) {
   if (!font_)
     font_ = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "SimSun");
-  if (!labelBrush_) labelBrush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   CreateControls();
   Fire(kWindow, Event::Created);
   if (window_ && !def_.loadHidden) {
@@ -320,7 +318,8 @@ HWND Form::CreateControl(const ControlDef& def) {
       style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
       break;
     case ControlKind::Timer: break;
-    case ControlKind::TransparentLabel: style |= SS_LEFT; break;
+    // Painted after the controls beneath it, which it does not clip.
+    case ControlKind::TransparentLabel: style |= SS_LEFT; exStyle |= WS_EX_TRANSPARENT; break;
     case ControlKind::Edit:
       className = "EDIT";
       exStyle |= WS_EX_CLIENTEDGE;
@@ -393,6 +392,17 @@ const ControlDef* Form::DefOf(int id) const {
 ControlKind Form::KindOf(int id) const {
   const ControlDef* def = DefOf(id);
   return def ? def->kind : ControlKind::Label;
+}
+
+// A control beneath a transparent label does not leave the label out when it
+// paints, so the label's text goes over it again.
+void Form::RepaintLabelsOver(HWND control) const {
+  RECT below, above, overlap;
+  GetWindowRect(control, &below);
+  for (const auto& [id, label] : controls_)
+    if (KindOf(id) == ControlKind::TransparentLabel && IsWindowVisible(label) && GetWindowRect(label, &above) &&
+        IntersectRect(&overlap, &below, &above))
+      InvalidateRect(label, nullptr, FALSE);
 }
 
 HWND Form::Control(int id) const {
@@ -623,9 +633,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY:
       return HandleNotify(reinterpret_cast<NMHDR*>(lp));
     case WM_CTLCOLORSTATIC: {
+      // Only the text: what lies beneath shows through.
       if (KindOf(ControlIdOf(reinterpret_cast<HWND>(lp))) == ControlKind::TransparentLabel) {
         SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
-        return reinterpret_cast<LRESULT>(labelBrush_);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
       }
       break;
     }
@@ -732,6 +743,13 @@ LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
     case WM_CTLCOLORBTN:
       if (form->window_ && form->KindOf(id) == ControlKind::GroupBox)
         return SendMessageA(form->window_, msg, wp, lp);
+      break;
+    case WM_PAINT:
+      if (form->KindOf(id) != ControlKind::TransparentLabel) {
+        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+        form->RepaintLabelsOver(hwnd);
+        return result;
+      }
       break;
     case WM_ERASEBKGND:
       // A group box does not paint its inside, and its parent clips it out.

@@ -244,12 +244,12 @@ class Form {
   bool HasHandler(int controlId, Event event) const;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleNotify(NMHDR* header);
+  void RepaintLabelsOver(HWND control) const;
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
   WindowDef def_;
   std::atomic<HWND> window_{nullptr};  // read by other threads
   HFONT font_ = nullptr;
-  HBRUSH labelBrush_ = nullptr;
   std::map<int, HWND> controls_;
   std::map<int, shell::OwnedGdi<HBITMAP>> pictures_;
   std::map<std::pair<int, Event>, Handler> handlers_;

@@ -42,6 +42,8 @@ void BackUpFile(const std::string& source, int prefixLength) {
     // A folder there is the backup of a folder the source file replaced:
     // superseded like an older file.
     if (!(found & FILE_ATTRIBUTE_DIRECTORY) && IsUnchangedLink(source, destination)) return;
+    // The entry of a file removed since the scan keeps its own name.
+    if (SourceVanished(source)) return;
     if (!RenameOldBackup(destination)) {
       AtomicIncrement(counters.failed);  // reported by the rename
       return;
@@ -52,7 +54,7 @@ void BackUpFile(const std::string& source, int prefixLength) {
   const bool made = CreateHardLinkW(WidePath(destination).c_str(), WidePath(source).c_str(), nullptr) != FALSE;
   PumpMessages();
   if (made) AtomicIncrement(counters.linked);
-  else ReportLinkFailure(destination);
+  else if (!SourceVanished(source)) ReportLinkFailure(destination);
 }
 
 }  // namespace
@@ -79,7 +81,7 @@ bool IsUnchangedLink(const std::string& source, const std::string& destination) 
   PumpMessages();
   FileIdentity original;
   if (!original.Read(source)) {
-    ReportUnsaved(" >> 文件读取失败，请检查文件：" + source);
+    if (!SourceVanished(source)) ReportUnsaved(" >> 文件读取失败，请检查文件：" + source);
     return true;
   }
   return entry.SameAs(original);
@@ -93,6 +95,15 @@ bool RenameOldBackup(const std::string& destination) {
   if (MoveFileW(WidePath(destination).c_str(), WidePath(candidate).c_str())) return true;
   ReportLineLocked(" >> 文件更名失败，请检查文件：" + destination);
   return false;
+}
+
+bool SourceVanished(const std::string& source) {
+  // What the name holds now, whatever the failed call's error: a file that is
+  // there and cannot be backed up is still counted.
+  const shell::FileSearch search(WidePath(source));
+  if (search.Found() || search.Failed()) return false;
+  ReportLineLocked(" >> 文件已不存在，已跳过：" + source);
+  return true;
 }
 
 void AtomicIncrement(volatile LONG& counter) { InterlockedIncrement(&counter); }

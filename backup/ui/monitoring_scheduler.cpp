@@ -104,20 +104,29 @@ bool MayBeChecked(const ProjectList& projects, ProjectRow row) {
   return false;
 }
 
-// Checks the ticked projects; returns how many files the pass left out.
-LONG RunPass() {
+// What one pass did: the links its checks made and the files they left out.
+struct PassCount {
+  LONG links = 0;
+  LONG failed = 0;
+};
+
+// Checks the ticked projects.
+PassCount RunPass() {
   ProjectList projects = ProjectList::Main();
   const int count = projects.Count();
-  LONG failed = 0;
+  PassCount pass;
   for (int k = 0; k < count; ++k) {
     ProjectRow row = projects.Row(k);
     if (!row.Checked() || !MayBeChecked(projects, row)) continue;
-    Counters().failed = 0;  // a project skipped before its check leaves nothing out
+    // A project skipped before its check adds nothing.
+    Counters().linked = 0;
+    Counters().failed = 0;
     CheckProject(row);
-    failed += Counters().failed;
+    pass.links += Counters().linked;
+    pass.failed += Counters().failed;
     if (StopRequested()) break;
   }
-  return failed;
+  return pass;
 }
 
 // Said after every count of files backed up, when the pass left some out.
@@ -125,19 +134,25 @@ std::string UnsavedText(LONG failed) {
   return failed == 0 ? std::string() : "，" + std::to_string(failed) + "个文件未能备份";
 }
 
-std::string PassText(LONG links, LONG failed) {
-  if (links == 0 && failed == 0) return " 本次检查未发现增量文件";
-  return " 本次检查共发现" + std::to_string(links) + "个增量文件(已备份)" + UnsavedText(failed);
+// backedUp ends the text when the pass made links: "(已备份)" while
+// monitoring goes on, "并已备份" at the end of the run.
+std::string PassText(const PassCount& pass, const char* backedUp) {
+  if (pass.links == 0) return " 本次检查未发现增量文件" + UnsavedText(pass.failed);
+  return " 本次检查共发现" + std::to_string(pass.links) + "个增量文件" + backedUp + UnsavedText(pass.failed);
 }
 
-void EndRun(ProgramState& state, LONG failed) {
+std::string CountdownText(const PassCount& pass, int32_t left) {
+  if (pass.links == 0)
+    return " 无增量文件" + UnsavedText(pass.failed) + "，程序将在" + std::to_string(left) + "秒后重新检查";
+  return " 已备份" + std::to_string(pass.links) + "个增量文件" + UnsavedText(pass.failed) + "，" +
+         FormatDuration(left) + "后重新检查";
+}
+
+void EndRun(ProgramState& state, const PassCount& pass) {
   ui::Form& window = Window();
   window.SetText(kStatusBox, " 监控停止");
   window.SetWindowIcon(IdleIcon());
-  const LONG links = Counters().linked;
-  if (StopRequested()) SetProgress(" 手动终止检查");
-  else if (links == 0 && failed == 0) SetProgress(" 本次检查未发现增量文件");
-  else SetProgress(" 本次检查共发现" + std::to_string(links) + "个增量文件并已备份" + UnsavedText(failed));
+  SetProgress(StopRequested() ? std::string(" 手动终止检查") : PassText(pass, "并已备份"));
   window.SetEnabled(kStartMonitorButton, true);
   window.SetText(kStartMonitorButton, kStartCaption);
   state.monitoring = false;
@@ -185,22 +200,17 @@ void OnStartMonitorClicked(ProgramState& state) {
   CountDown(startDelay, [](int32_t left) { return " " + FormatDuration(left) + "后开始进行增量检查"; });
   SetProgress(" 程序已进入工作状态，正在检查监控目录增量文件");
 
-  LONG failed = 0;
+  PassCount pass;
   while (!StopRequested()) {
-    failed = RunPass();
+    pass = RunPass();
     window.SetWindowIcon(IdleIcon());
     if (StopRequested() || interval == 0) break;
-    const LONG links = Counters().linked;
-    SetProgress(PassText(links, failed));
+    SetProgress(PassText(pass, "(已备份)"));
     Counters().stop = 0;
     window.SetText(kStatusBox, " 计时等待");
-    CountDown(interval, [links, failed](int32_t left) {
-      if (links == 0 && failed == 0) return " 无增量文件，程序将在" + std::to_string(left) + "秒后重新检查";
-      return " 已备份" + std::to_string(links) + "个增量文件" + UnsavedText(failed) + "，" + FormatDuration(left) +
-             "后重新检查";
-    });
+    CountDown(interval, [&pass](int32_t left) { return CountdownText(pass, left); });
   }
-  EndRun(state, failed);
+  EndRun(state, pass);
 }
 
 }  // namespace kavrel

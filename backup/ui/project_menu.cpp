@@ -151,8 +151,10 @@ void OnMenuDeleteSelectedProjects(ProgramState& state) {
   if (projects.Count() == 0) MainWindow().SetVisible(kHintLabel, true);
 }
 
+// All means the lines past the hundredth too, which the list cannot show.
 void OnMenuDeleteAllProjects(ProgramState& state) {
   ProjectList::Main().DeleteAll();
+  state.unlistedProjects.clear();
   MainWindow().SetVisible(kHintLabel, true);
   state.checkedCount = 0;
   MainWindow().SetText(kProgressBox, std::string());

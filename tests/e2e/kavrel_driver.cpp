@@ -39,7 +39,7 @@ bool KavrelDriver::Start(const UserSettings& settings) {
 
 bool KavrelDriver::StartWithSavedSettings() {
   if (!process_.Start(exe_, "", folder_)) return false;
-  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, 30000);
+  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, kHangBoundMs);
   return window_ != nullptr;
 }
 
@@ -95,6 +95,19 @@ bool KavrelDriver::RunOnePass() const {
   SendMessageA(Control(kavrel::kStatusBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   ClickStart();
   return WaitUntil([&] { return Status() == " 监控停止" && ButtonCaption() == "开始监控"; }, kHangBoundMs);
+}
+
+std::string KavrelDriver::CountdownAfterPass() const {
+  ClickStart();
+  std::string text;
+  WaitUntil([&] {
+    text = Progress();
+    return text.find("后重新检查") != std::string::npos;
+  }, kHangBoundMs);
+  if (text.find("后重新检查") == std::string::npos) text.clear();
+  ClickStart();  // the stop
+  if (!WaitUntil([&] { return Status() == " 监控停止" && ButtonCaption() == "开始监控"; }, kHangBoundMs)) text.clear();
+  return text;
 }
 
 HWND KavrelDriver::WaitForDialog(HWND previous) const {

@@ -49,6 +49,9 @@ class KavrelDriver {
   bool WaitForStatus(const std::string& text, int timeoutMs) const;
   // One monitoring run of a single pass (no interval): true once it has ended.
   bool RunOnePass() const;
+  // A monitoring run with an interval: the first text of the countdown after
+  // its first pass (empty when none shows); the run is then stopped.
+  std::string CountdownAfterPass() const;
   // The program's next dialog or message box other than `previous`, once it
   // shows; nullptr when none comes.
   HWND WaitForDialog(HWND previous = nullptr) const;

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "apps/kavrel/main_window.h"  // control ids only
 #include "e2e/kavrel_driver.h"
 
 namespace {
@@ -136,6 +137,36 @@ TEST(MonitoringRun, ClosingTheWindowDuringACheckStopsTheRunSavesAndExits) {
   for (int i = 0; i < kFiles; ++i) linked += Identify(backup + "f" + std::to_string(i) + ".dat").ok ? 1 : 0;
   EXPECT_GT(linked, 0);
   EXPECT_LT(linked, kFiles);
+}
+
+// Files a user removes while the check runs (an editor's temporary files)
+// are gone, not left out: the pass names no failure and no error image.
+TEST(MonitoringRun, FilesRemovedDuringACheckAreNotCountedAsLeftOut) {
+  ScratchDir dir;
+  const std::string src = dir / "busy\\", backup = dir / "busy_backupx\\";
+  CreateDirectoryA(src.c_str(), nullptr);
+  const int kFiles = 40;
+  auto name = [&](int i) { return src + "f" + std::to_string(i) + ".tmp"; };
+  for (int i = 0; i < kFiles; ++i) WriteFileBytes(name(i), std::to_string(i));
+  UserSettings settings;
+  settings.threads = 1;  // one worker at 300 ms per link: the files wait their turn
+  settings.projects.push_back(ProjectSpec{src, backup, true});
+  KavrelDriver kavrel(dir.path());
+  ASSERT_TRUE(kavrel.Start(settings));
+  kavrel.ClickStart();
+  ASSERT_TRUE(kavrel.WaitForStatus(" 增量检查", kHangBoundMs));  // listed, and no more scanning
+  int removed = 0;
+  for (int i = 0; i < kFiles && removed < 5; ++i)
+    if (!Identify(backup + "f" + std::to_string(i) + ".tmp").ok && DeleteFileA(name(i).c_str())) ++removed;
+  ASSERT_EQ(removed, 5);
+  ASSERT_TRUE(WaitForRunEnd(kavrel));
+  int linked = 0;
+  for (int i = 0; i < kFiles; ++i) linked += Identify(backup + "f" + std::to_string(i) + ".tmp").ok ? 1 : 0;
+  EXPECT_LE(linked, kFiles - 4);  // a file removed as its link was made may still have gone in
+  EXPECT_EQ(kavrel.Progress(), " 本次检查共发现" + std::to_string(linked) + "个增量文件并已备份");
+  EXPECT_EQ(RemoteListImage(kavrel.Control(kavrel::kProjectList), 0), 1);
+  kavrel.Close();
+  EXPECT_EQ(kavrel.WaitForExit(kHangBoundMs), 0);
 }
 
 // Many passes over a tree that changes between them: files added, replaced and

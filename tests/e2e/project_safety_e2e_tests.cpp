@@ -113,6 +113,17 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
   linux_.Same(data + "a.txt", root + "data_backupx\\a.txt");
   linux_.Absent(root + "more0_backupx");  // ticked, but its folder never came
   linux_.Absent(root + "more99_backupx");
+
+  // Delete-all takes the lines past the hundredth too: nothing comes back.
+  KavrelDriver again(program);
+  ASSERT_TRUE(again.StartWithSavedSettings());
+  PostMessageA(again.Window(), WM_COMMAND, kavrel::kMenuDeleteAll, 0);
+  ASSERT_TRUE(WaitUntil([&] { return RemoteListRowCount(List(again)) == 0; }, kHangBoundMs));
+  CloseAndWait(again);
+  settings.projects.clear();
+  EXPECT_EQ(ReadSettingsFile(program + "CF.ini"), SettingsPlainText(settings));
+  WriteSettingsFile(root + "none.ini", SettingsPlainText(settings));
+  linux_.Content(program + "CF.ini", ReadFileBytes(root + "none.ini"));
 }
 
 TEST_F(OverlappingFolders, NoProjectRenamesOrReplacesTheUsersFiles) {

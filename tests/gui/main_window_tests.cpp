@@ -1,6 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "backup/check/check_state.h"
 #include "backup/check/report_line.h"
 #include "backup/ui/startup.h"
@@ -63,6 +67,49 @@ TEST_F(KavrelWindowTest, WindowHasItsCaptionSizeAndFixedBorder) {
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_NE(SendMessageA(window().Window(), WM_GETICON, ICON_BIG, 0), 0);
+}
+
+// The hint shows only its text: the empty list's grid lines run on beneath
+// it, and the text stays after the list alone has painted again.
+TEST_F(KavrelWindowTest, TheHintLetsTheListsGridLinesShowThrough) {
+  HWND main = window().Window(), listView = window().Control(kProjectList);
+  const RECT hint = window().Bounds(kHintLabel);
+  const COLORREF background = ListView_GetBkColor(listView);
+  const std::string text = window().Text(kHintLabel);
+  struct Step {
+    HWND redrawn;
+    bool withText;
+  };
+  for (const Step step : {Step{main, false}, Step{main, true}, Step{listView, true}}) {
+    window().SetText(kHintLabel, step.withText ? text : "");
+    RedrawWindow(step.redrawn, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpPendingMessages();
+    HDC dc = GetDC(main);
+    // The grid's vertical lines, in the list's row just above the hint.
+    std::vector<int> lines;
+    for (int x = hint.left; x < hint.right; ++x)
+      if (GetPixel(dc, x, hint.top - 2) != background) lines.push_back(x);
+    ASSERT_FALSE(lines.empty()) << "no grid line above the hint";
+    const COLORREF line = GetPixel(dc, lines[0], hint.top - 2);
+    int shown = 0, lineRows = 0;
+    for (int y = hint.top; y < hint.bottom; ++y)
+      for (int x = hint.left; x < hint.right; ++x) {
+        const COLORREF pixel = GetPixel(dc, x, y);
+        shown += pixel != background && pixel != line;
+        lineRows += pixel == line && std::find(lines.begin(), lines.end(), x) != lines.end();
+      }
+    ReleaseDC(main, dc);
+    const std::string when = std::string(step.withText ? "with" : "without") + " text, after " +
+                             (step.redrawn == main ? "the window" : "the list alone");
+    // Without text every row shows every line; the text covers some of them.
+    if (step.withText) {
+      EXPECT_GT(shown, 100) << when;
+      EXPECT_GT(lineRows, 0) << when;
+    } else {
+      EXPECT_EQ(shown, 0) << when;
+      EXPECT_EQ(lineRows, int(lines.size()) * (hint.bottom - hint.top)) << when;
+    }
+  }
 }
 
 TEST_F(KavrelWindowTest, ListLiesOverTheEditPanelAfterStartUp) {

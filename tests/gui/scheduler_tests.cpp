@@ -44,7 +44,9 @@ class SchedulerTest : public KavrelWindowTest {
   static std::string BackupOf(const std::string& monitorDir) {
     return monitorDir.substr(0, monitorDir.size() - 1) + "_backupx\\";
   }
+  // Empties the other boxes, which a run may have carried minutes into.
   void SetSchedule(const char* startSeconds, const char* intervalSeconds) {
+    for (int box : {kStartHours, kStartMinutes, kIntervalHours, kIntervalMinutes}) window().SetText(box, "");
     window().SetText(kStartSeconds, startSeconds);
     window().SetText(kIntervalSeconds, intervalSeconds);
   }
@@ -173,9 +175,38 @@ TEST_F(SchedulerTest, WithoutLinksTheIntervalCountdownNamesPlainSeconds) {
   EXPECT_EQ(Progress(), " 手动终止检查");
 }
 
+// The pass texts count the links and the files left out of every check of
+// the pass, not of its last check alone.
+TEST_F(SchedulerTest, ThePassTextsCountEveryCheckOfThePass) {
+  AddProject("first", 1);
+  AddProject("second", 2);
+  SetSchedule("", "");
+  OnStartMonitorClicked(Program());
+  EXPECT_EQ(Progress(), " 本次检查共发现3个增量文件并已备份");
+
+  // Links in the first project only: the last check makes none.
+  for (const char* name : {"n1.txt", "n2.txt"}) WriteFileBytes(dir_ / "first\\" + name, name);
+  auto texts = RunUntilTheCountdownShows(" 已备份2个增量文件，1分3秒后重新检查");
+  int passText = IndexOf(texts, " 本次检查共发现2个增量文件(已备份)");
+  ASSERT_NE(passText, -1);
+  EXPECT_EQ(IndexOf(texts, " 已备份2个增量文件，1分4秒后重新检查"), passText + 1);
+
+  // No link at all, but a file left out: its entry's .old names are all taken.
+  const std::string first = BackupOf(dir_ / "first\\");
+  for (int n = 0; n <= 50; ++n) WriteFileBytes(first + "f0.txt.old" + (n ? std::to_string(n) : ""), "x");
+  DeleteFileA((dir_ / "first\\f0.txt").c_str());
+  WriteFileBytes(dir_ / "first\\f0.txt", "replaced");
+  texts = RunUntilTheCountdownShows(" 无增量文件，1个文件未能备份，程序将在63秒后重新检查");
+  passText = IndexOf(texts, " 本次检查未发现增量文件，1个文件未能备份");
+  ASSERT_NE(passText, -1);
+  EXPECT_EQ(IndexOf(texts, " 无增量文件，1个文件未能备份，程序将在64秒后重新检查"), passText + 1);
+  SetSchedule("", "");
+  OnStartMonitorClicked(Program());
+  EXPECT_EQ(Progress(), " 本次检查未发现增量文件，1个文件未能备份");
+}
+
 // The first and last projects leave a file out each, whose .old names are
-// all taken: the pass texts name the last check's links and the pass's files
-// left out, and their rows show the error image until a pass without.
+// all taken: their rows show the error image until a pass without.
 TEST_F(SchedulerTest, FilesLeftOutAreCountedInThePassTextsAndMarkTheirRows) {
   for (const auto& [name, files] : {std::pair{"first", 1}, {"clean", 2}, {"last", 1}}) {
     AddProject(name, files);
@@ -184,28 +215,33 @@ TEST_F(SchedulerTest, FilesLeftOutAreCountedInThePassTextsAndMarkTheirRows) {
       WriteFileBytes(BackupOf(dir_ / name + "\\") + "f0.txt" + (n < 0 ? "" : ".old" + (n ? std::to_string(n) : "")), "x");
   }
   AddRow(dir_ / "missing\\");  // skipped before a check: it adds nothing
-  const auto texts = RunUntilTheCountdownShows(" 已备份0个增量文件，2个文件未能备份，1分3秒后重新检查");
-  const int passText = IndexOf(texts, " 本次检查共发现0个增量文件(已备份)，2个文件未能备份");
+  const auto texts = RunUntilTheCountdownShows(" 已备份2个增量文件，2个文件未能备份，1分3秒后重新检查");
+  const int passText = IndexOf(texts, " 本次检查共发现2个增量文件(已备份)，2个文件未能备份");
   ASSERT_NE(passText, -1);
-  EXPECT_EQ(IndexOf(texts, " 已备份0个增量文件，2个文件未能备份，1分4秒后重新检查"), passText + 1);
+  EXPECT_EQ(IndexOf(texts, " 已备份2个增量文件，2个文件未能备份，1分4秒后重新检查"), passText + 1);
   auto images = [] { return std::vector<int>{list().Image(0), list().Image(1), list().Image(2), list().Image(3)}; };
   EXPECT_EQ(images(), (std::vector<int>{kImageSkipped, kImageResting, kImageSkipped, kImageSkipped}));
   for (const char* name : {"first", "last"}) DeleteFileA((BackupOf(dir_ / name + "\\") + "f0.txt.old50").c_str());
   SetSchedule("", "");
-  window().SetText(kIntervalMinutes, "");  // 65 s were carried into a minute
   OnStartMonitorClicked(Program());
-  EXPECT_EQ(Progress(), " 本次检查共发现1个增量文件并已备份");
+  EXPECT_EQ(Progress(), " 本次检查共发现2个增量文件并已备份");
   EXPECT_EQ(images(), (std::vector<int>{kImageResting, kImageResting, kImageResting, kImageSkipped}));
 }
 
+// No figure of an earlier pass is shown as this pass's own.
 TEST_F(SchedulerTest, APassWhoseProjectsAreAllSkippedMarksThemAndReportsNoLinks) {
+  AddProject("emptied", 2);
+  SetSchedule("", "");
+  OnStartMonitorClicked(Program());
+  ASSERT_EQ(Progress(), " 本次检查共发现2个增量文件并已备份");
+  for (const char* name : {"f0.txt", "f1.txt"}) DeleteFileA((dir_ / "emptied\\" + name).c_str());
   AddRow(dir_ / "missing\\");
   CreateDirectoryA((dir_ / "empty").c_str(), nullptr);
   AddRow(dir_ / "empty\\");
-  SetSchedule("", "");
   OnStartMonitorClicked(Program());
   EXPECT_EQ(list().Image(0), kImageSkipped);
   EXPECT_EQ(list().Image(1), kImageSkipped);
+  EXPECT_EQ(list().Image(2), kImageSkipped);
   EXPECT_EQ(Progress(), " 本次检查未发现增量文件");
   EXPECT_FALSE(IsDirectory(BackupOf(dir_ / "empty\\")));
   EXPECT_EQ(window().Text(kStatusBox), " 监控停止");
