@@ -59,7 +59,7 @@ failures)  # what cannot be backed up is counted; the rest is backed up
   for n in '' $(seq 50); do echo old >"$bak/full.txt.old$n"; done && echo entry >"$bak/full.txt"
   # Left out: one of two names that differ in case only, a?b.txt, the pipe, full.txt, whose .old names
   # are all taken, and both links of the last check, across volumes.
-  pass " 本次检查未发现增量文件，6个文件未能备份" "2 2" "$src" "$bak" "$work/a" "$other/a_backupx"
+  pass " 本次检查共发现8个增量文件并已备份，6个文件未能备份" "2 2" "$src" "$bak" "$work/a" "$other/a_backupx"
   linked "$src" 서울.txt 😀.txt "$near.txt" "$far" 'dot.' 'blank '  # names GBK lacks, long paths, a last dot or blank
   [ "$(inode "$src/"$'\xff'.txt)" = "$(inode "$bak/"$'\xef\xbf\xbd'.txt)" ] || fail failures "no link to the name Wine gives"
   case "$(inode "$bak/photo.jpg")" in
