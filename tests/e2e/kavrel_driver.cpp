@@ -39,7 +39,7 @@ bool KavrelDriver::Start(const UserSettings& settings) {
 
 bool KavrelDriver::StartWithSavedSettings() {
   if (!process_.Start(exe_, "", folder_)) return false;
-  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, 30000);
+  window_ = FindProcessWindow(process_.Id(), kavrel::kMainWindowClass, testing_support::kHangBoundMs);
   return window_ != nullptr;
 }
 
