@@ -25,13 +25,35 @@ bool WriteAll(HANDLE file, const std::string& content) {
   return true;
 }
 
-// Writes over the old bytes and only then cuts the file at the new end, so
-// that it is never left emptied or shortened.
+bool WriteAt(HANDLE file, unsigned long long offset, const std::string& bytes) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && WriteAll(file, bytes);
+}
+
+bool CutAt(HANDLE file, unsigned long long length) { return WriteAt(file, length, "") && SetEndOfFile(file); }
+
+// The file first grows to the new length with the text's part beyond the old
+// end: real bytes, since a merely set end is sparse and a full disk would fail
+// only later. A failure there puts the old length back before any old byte has
+// changed. Only then are the old bytes written over and the file cut at the
+// new end, so it holds the old settings or the new, never a mix.
 bool WriteInPlace(const std::string& path, const std::string& content) {
   shell::OwnedHandle file(
       CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.Valid() && WriteAll(file.Get(), content) && FlushFileBuffers(file.Get()) &&
-         SetEndOfFile(file.Get());
+  LARGE_INTEGER size;
+  if (!file.Valid() || !GetFileSizeEx(file.Get(), &size)) return false;
+  const unsigned long long oldLength = static_cast<unsigned long long>(size.QuadPart);
+  if (content.size() > oldLength) {
+    const std::string tail = content.substr(static_cast<size_t>(oldLength));
+    if (!WriteAt(file.Get(), oldLength, tail) || !FlushFileBuffers(file.Get())) {
+      CutAt(file.Get(), oldLength);
+      return false;
+    }
+  }
+  const size_t overLength = content.size() > oldLength ? static_cast<size_t>(oldLength) : content.size();
+  return WriteAt(file.Get(), 0, content.substr(0, overLength)) && CutAt(file.Get(), content.size()) &&
+         FlushFileBuffers(file.Get());
 }
 
 }  // namespace
@@ -65,6 +87,9 @@ std::string SettingsFile::Read() const {
 
 bool SettingsFile::Write(const std::string& content) const {
   const DWORD attributes = GetFileAttributesA(path_.c_str());
+  // Windows refuses to replace a read-only file or to open it for writing;
+  // Wine renames over it all the same.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   const std::string temporary = TemporaryPath();
   shell::OwnedHandle staged(CreateFileA(temporary.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));

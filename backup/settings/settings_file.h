@@ -20,8 +20,10 @@ class SettingsFile {
   // temporary file beside it that then replaces CF.ini in one step, so a
   // crash leaves the old or the new settings, never an empty file. When no
   // temporary file can be made, or the replace is refused, CF.ini is written
-  // in place: the whole text, then the new end. False when CF.ini does not
-  // hold the new content; the temporary file then keeps it, if it was made.
+  // in place: grown to the new length first, then written over and cut, so
+  // that a full disk leaves it as it was. A read-only CF.ini is left alone.
+  // False when CF.ini does not hold the new content; the temporary file then
+  // keeps it, if it was made.
   bool Write(const std::string& content) const;
   std::string TemporaryPath() const { return path_ + ".new"; }
 

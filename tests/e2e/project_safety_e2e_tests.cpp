@@ -1,14 +1,15 @@
 // The real Kavrel.exe against the projects a user's CF.ini or editor can
 // hold: none is lost, none turns the check against the user's files. Each
 // case runs on drive K:, a fresh folder that project_safety.sh maps (with the
-// share \\kavrel-k\share on K:\share\), and lists in K:\links.txt what the
-// script then checks from the Linux side.
+// share \\kavrel-k\share on K:\share\ and a small file system on K:\full\),
+// and lists in K:\links.txt what the script then checks from the Linux side.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -291,16 +292,17 @@ TEST_F(StoredPaths, ADoubledBackslashAndAShareAreReadAsTheSystemReadsThem) {
   linux_.Same(source + "f.txt", kShare + "deep\\er\\bk\\f.txt");
 }
 
-// A folder and everything in it refusing writes, as on a read-only share,
-// for the length of one case.
+// A folder that refuses new entries (and with contentsToo every write in it,
+// as on a read-only share), for the length of one case.
 class RefusingWrites {
  public:
-  explicit RefusingWrites(const std::string& folder) : folder_(folder), unix_(UnixPath(folder)) {
-    StartUnixProgram("/usr/bin/chattr", "-R +i " + unix_);
+  RefusingWrites(const std::string& folder, bool contentsToo)
+      : folder_(folder), unix_(UnixPath(folder)), recursive_(contentsToo ? "-R " : "") {
+    StartUnixProgram("/usr/bin/chattr", recursive_ + "+i " + unix_);
     refusing_ = WaitUntil([&] { return !TakesWrites(); }, kHangBoundMs);
   }
   ~RefusingWrites() {
-    StartUnixProgram("/usr/bin/chattr", "-R -i " + unix_);
+    StartUnixProgram("/usr/bin/chattr", recursive_ + "-i " + unix_);
     WaitUntil([&] { return TakesWrites(); }, kHangBoundMs);
   }
   bool Refusing() const { return refusing_; }
@@ -312,34 +314,86 @@ class RefusingWrites {
     RemoveDirectoryA(probe.c_str());
     return true;
   }
-  std::string folder_, unix_;
+  std::string folder_, unix_, recursive_;
   bool refusing_ = false;
 };
 
-TEST_F(UnsavedSettings, AProgramFolderThatRefusesWritesSaysSoAndKeepsCfIni) {
-  for (const bool withFile : {true, false}) {
-    const std::string program = Folder(kDrive + (withFile ? "s5_kept\\" : "s5_none\\"));
+// Settings with the slider at 7 whose file fills a 4096-byte page but for its
+// last byte, padded with projects whose folders are away: with the slider at
+// 100 the save needs six bytes more, on a second page.
+UserSettings SettingsEndingAtAPage() {
+  UserSettings settings;
+  settings.threads = 7;
+  const size_t plainBytes = 4095 / 3;
+  while (SettingsPlainText(settings).size() < plainBytes - 100)
+    settings.projects.push_back(
+        {kDrive + "gone\\" + std::to_string(settings.projects.size()) + "\\", kDrive + "gone_backupx\\", false});
+  settings.projects.push_back({kDrive, kDrive + "gone_backupx\\", false});
+  const size_t missing = plainBytes - SettingsPlainText(settings).size();
+  settings.projects.back().monitorDir = kDrive + std::string(missing - 1, 'g') + "\\";
+  return settings;
+}
+
+// Fills the small file system project_safety.sh mounts on K:\full\ to its
+// last byte; false when it is not there, so no real disk is filled.
+bool FillTheDisk(const std::string& folder) {
+  ULARGE_INTEGER total = {}, free = {};
+  if (!GetDiskFreeSpaceExA(folder.c_str(), nullptr, &total, nullptr) || total.QuadPart > (64u << 20)) return false;
+  const shell::OwnedHandle filler(
+      CreateFileA((folder + "filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const std::string block(1 << 16, 'f');
+  DWORD written = 0;
+  while (filler.Valid() && WriteFile(filler.Get(), block.data(), block.size(), &written, nullptr) && written > 0) {
+  }
+  return GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr) && free.QuadPart == 0;
+}
+
+enum class Refusal { kFolderRefusesWrites, kReadOnlyFile, kFullDiskNoNewFiles };
+
+TEST_F(UnsavedSettings, ASaveThatCannotBeWrittenSaysSoAndLeavesCfIniAsItWas) {
+  const struct {
+    const char* folder;
+    bool withFile;
+    Refusal refusal;
+  } cases[] = {
+      {"s5_kept\\", true, Refusal::kFolderRefusesWrites},
+      {"s5_none\\", false, Refusal::kFolderRefusesWrites},
+      {"s5_readonly\\", true, Refusal::kReadOnlyFile},  // Windows refuses to replace it
+      {"full\\prog\\", true, Refusal::kFullDiskNoNewFiles},  // only an in-place write is left
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const std::string program = Folder(kDrive + c.folder);
     const std::string settingsPath = program + "CF.ini";
     KavrelDriver kavrel(program);
-    UserSettings settings;
-    settings.threads = 50;
-    if (withFile) kavrel.WriteSettings(settings);
+    if (c.withFile) kavrel.WriteSettings(SettingsEndingAtAPage());
     const std::string before = ReadFileBytes(settingsPath);
-    const RefusingWrites locked(program);
-    ASSERT_TRUE(locked.Refusing()) << "chattr could not make the folder refuse writes";
+    std::optional<RefusingWrites> locked;
+    if (c.refusal == Refusal::kReadOnlyFile) {
+      ChildProcess attrib;
+      ASSERT_TRUE(attrib.Start("C:\\windows\\system32\\attrib.exe", "+r \"" + settingsPath + "\""));
+      EXPECT_EQ(attrib.WaitForExit(kHangBoundMs), 0);
+      ASSERT_NE(GetFileAttributesA(settingsPath.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    } else {
+      if (c.refusal == Refusal::kFullDiskNoNewFiles) {
+        ASSERT_TRUE(FillTheDisk(kDrive + "full\\"));
+      }
+      locked.emplace(program, c.refusal == Refusal::kFolderRefusesWrites);
+      ASSERT_TRUE(locked->Refusing()) << "chattr could not make the folder refuse writes";
+    }
 
     ASSERT_TRUE(kavrel.StartWithSavedSettings());
-    SendMessageA(kavrel.Control(kavrel::kThreadSlider), TBM_SETPOS, TRUE, 7);  // a save would differ
+    SendMessageA(kavrel.Control(kavrel::kThreadSlider), TBM_SETPOS, TRUE, 100);  // a save would differ
     kavrel.Close();
     HWND box = kavrel.WaitForDialog();
-    ASSERT_NE(box, nullptr) << withFile;
+    ASSERT_NE(box, nullptr);
     EXPECT_EQ(WindowText(box), "提示信息");
     EXPECT_EQ(BoxMessage(box), "设置文件(" + settingsPath + ")无法写入，本次运行的项目和选项未能保存。");
     EXPECT_TRUE(kavrel.Process().Running());  // the box comes before the end
     PressButton(box, IDOK);
     EXPECT_EQ(kavrel.WaitForExit(kHangBoundMs), 0);
     EXPECT_EQ(ReadFileBytes(settingsPath), before);
-    if (withFile) linux_.Content(settingsPath, before);
+    if (c.withFile) linux_.Content(settingsPath, before);
     else linux_.Absent(settingsPath);
     linux_.Absent(settingsPath + ".new");
   }
