@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,9 @@ const ForeignValue kForeignValues[] = {
        return std::to_string(reinterpret_cast<int32_t>(&other->holder));
      }},
 };
+
+// Its name, for the case's name.
+void PrintTo(const ForeignValue& value, std::ostream* out) { *out << value.name; }
 
 class ForeignProcessMapValue : public ::testing::TestWithParam<ForeignValue> {};
 
