@@ -88,7 +88,7 @@ HookStatus ApiHook::Install(CodeAddress target, CodeAddress replacement, int32_t
   if (trampoline != 0 || patchStub != 0) return HookStatus::StillHooked;
   if (!IsValidCodeAddress(target) || !IsValidCodeAddress(replacement)) return HookStatus::NotExecutable;
   CodeAddress block = 0;
-  HookStatus status = MakeTrampoline(target, kJumpLength, kJumpLength, block, copiedLength);
+  HookStatus status = MakeTrampoline(target, kJumpLength, kJumpLength + kSealLength, block, copiedLength);
   if (status != HookStatus::Ok) return status;
   // The trampoline is complete before the entry is touched.
   WriteJump(block + copiedLength, target + copiedLength);
@@ -98,6 +98,7 @@ HookStatus ApiHook::Install(CodeAddress target, CodeAddress replacement, int32_t
     FreeCode(block);
     return status;
   }
+  SealTrampoline(block, copiedLength, HookSeal{stub, target, replacement});
   targetAddress = target;
   replacementAddress = replacement;
   patchStub = stub;
@@ -107,6 +108,9 @@ HookStatus ApiHook::Install(CodeAddress target, CodeAddress replacement, int32_t
 
 HookStatus ApiHook::Remove(int32_t mode) {
   if (!IsValidCodeAddress(patchStub) || !IsValidCodeAddress(trampoline)) return HookStatus::NotHooked;
+  // Blocks given back through a copy of this record, and maybe taken again since, are not this hook's.
+  if (!IsTrampolineSealed(trampoline, copiedLength, HookSeal{patchStub, targetAddress, replacementAddress}))
+    return HookStatus::NotHooked;
   if (mode == kRestoreEntry) {
     RestoreEntry(trampoline, copiedLength, targetAddress);
     FreeCode(patchStub);

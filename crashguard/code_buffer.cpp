@@ -63,6 +63,8 @@ uint32_t AllocateCode(const std::vector<uint8_t>& code) { return AllocateCode(co
 
 void FreeCode(uint32_t slot) {
   if (!slot) return;
+  // Nothing of the freed code is left for a stale address to run or recognise.
+  std::memset(reinterpret_cast<void*>(slot), kBreakpoint, kCodeSlotSize);
   AcquireSRWLockExclusive(&g_lock);
   NextFree(slot) = g_freeSlots;
   g_freeSlots = slot;

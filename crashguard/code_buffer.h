@@ -22,7 +22,7 @@ HookStatus TakeCodeSlot(size_t size, const void* codeTemplate, size_t templateSi
 uint32_t AllocateCode(size_t size, const void* codeTemplate = nullptr, size_t templateSize = 0);
 // A slot holding exactly a copy of code.
 uint32_t AllocateCode(const std::vector<uint8_t>& code);
-// Gives the slot back for the next allocation; 0 is ignored. The page stays.
+// Wipes the slot and gives it back for the next allocation; 0 is ignored. The page stays.
 void FreeCode(uint32_t slot);
 
 }  // namespace crashguard

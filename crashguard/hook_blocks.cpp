@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "crashguard/code_buffer.h"
+#include "crashguard/guarded_memory.h"
 
 namespace crashguard {
 
@@ -20,13 +21,17 @@ void RetargetBranches(CodeAddress bytes, int32_t length, CodeAddress oldBase, Co
   }
 }
 
+// Write-copy keeps a loaded image's page private to this process; memory the
+// process allocated itself refuses it and takes read-write-execute instead.
 // The old protection is kept neither now nor at removal: restoring writes the entry back.
 HookStatus MakeEntryWritable(CodeAddress target) {
   DWORD oldProtection;
-  if (!VirtualProtect(AsPointer(target), kJumpLength, PAGE_EXECUTE_WRITECOPY, &oldProtection))
-    return HookStatus::ProtectionRefused;
-  return HookStatus::Ok;
+  for (const DWORD protection : {PAGE_EXECUTE_WRITECOPY, PAGE_EXECUTE_READWRITE})
+    if (VirtualProtect(AsPointer(target), kJumpLength, protection, &oldProtection)) return HookStatus::Ok;
+  return HookStatus::ProtectionRefused;
 }
+
+CodeAddress SealAddress(CodeAddress trampoline, int32_t length) { return trampoline + length + kJumpLength; }
 
 }  // namespace
 
@@ -38,13 +43,14 @@ HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, 
     const int32_t k = GetInstructionLength(p);
     if (k <= 0) return HookStatus::NotExecutable;  // only address 0 has no length
     if (IsCopyableInstruction(p) == 0) return HookStatus::UnsupportedEntry;
-    const uint8_t first = ReadCodeByte(p);
-    if (first == 0xC3 || first == 0xC2) break;  // a return: not copied
+    if (IsReturnInstruction(p)) break;  // not copied
     p += k;
     n += k;
   }
   // A function that returns within the patch would have its jump written over what follows it.
   if (n < minimum) return HookStatus::EntryTooShort;
+  // Instructions that run into memory that is not code are never copied.
+  if (!IsExecutableRange(target, n)) return HookStatus::NotExecutable;
   length = n;
   const HookStatus status = TakeCodeSlot(n + reserve, AsPointer(target), n, block);
   if (status != HookStatus::Ok) return status;
@@ -69,7 +75,18 @@ void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target) {
   const auto* moved = reinterpret_cast<const uint8_t*>(trampoline);
   std::vector<uint8_t> original(moved, moved + length);
   RetargetBranches(reinterpret_cast<CodeAddress>(original.data()), length, trampoline, target);
-  std::memcpy(AsPointer(target), original.data(), length);  // still writable from installation
+  // Only the jump's bytes were changed, and only they were made writable.
+  std::memcpy(AsPointer(target), original.data(), kJumpLength);
+}
+
+void SealTrampoline(CodeAddress trampoline, int32_t length, const HookSeal& seal) {
+  std::memcpy(AsPointer(SealAddress(trampoline, length)), &seal, sizeof seal);
+}
+
+bool IsTrampolineSealed(CodeAddress trampoline, int32_t length, const HookSeal& seal) {
+  HookSeal found;
+  return CopyGuarded(&found, SealAddress(trampoline, length), sizeof found) &&
+         std::memcmp(&found, &seal, sizeof seal) == 0;
 }
 
 void FlushJump(CodeAddress at) { FlushInstructionCache(GetCurrentProcess(), AsPointer(at), kJumpLength); }

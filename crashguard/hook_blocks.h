@@ -22,9 +22,21 @@ HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, 
 // replacement, and aims the entry at it.
 HookStatus MakePatchStub(CodeAddress target, CodeAddress replacement, const std::vector<uint8_t>& codeTemplate,
                          CodeAddress& stub);
-// Puts the trampoline's first length bytes back over the entry, their
-// relative branches re-aimed from there.
+// Puts the entry's first kJumpLength bytes back from the trampoline's first
+// length bytes, their relative branches re-aimed from there.
 void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target);
+
+// The hook a trampoline belongs to, kept in its slot after the jump back. A
+// copy of a hook record that outlived its hook finds no such seal: the slot
+// was wiped when it was freed, or another hook's seal lies there now.
+struct HookSeal {
+  CodeAddress patchStub;
+  CodeAddress target;
+  CodeAddress replacement;
+};
+constexpr int32_t kSealLength = sizeof(HookSeal);
+void SealTrampoline(CodeAddress trampoline, int32_t length, const HookSeal& seal);
+bool IsTrampolineSealed(CodeAddress trampoline, int32_t length, const HookSeal& seal);
 
 void FlushJump(CodeAddress at);
 

@@ -28,6 +28,13 @@ bool IsPrefix(uint8_t byte) {
   }
 }
 
+// The instruction's first byte after its prefixes.
+CodeAddress OpcodeAddress(CodeAddress address) {
+  CodeAddress p = address;
+  while (IsPrefix(ReadCodeByte(p)) && p - address < kLongestInstruction - 1) ++p;
+  return p;
+}
+
 // Bytes of the ModRM byte, an optional SIB byte and the displacement.
 int32_t ModRMLength(CodeAddress modrmAddress, uint8_t modrm, bool addressSize16) {
   const int mod = modrm >> 6;
@@ -62,11 +69,11 @@ uint32_t ReadCodeDword(CodeAddress address) {
 }
 
 int32_t DecodeInstruction(CodeAddress address) {
-  CodeAddress p = address;
+  CodeAddress p = OpcodeAddress(address);
   bool operandSize16 = false;
   bool addressSize16 = false;
-  for (uint8_t byte = ReadCodeByte(p); IsPrefix(byte) && p - address < kLongestInstruction - 1;
-       byte = ReadCodeByte(++p)) {
+  for (CodeAddress prefix = address; prefix != p; ++prefix) {
+    const uint8_t byte = ReadCodeByte(prefix);
     if (byte == 0x66) operandSize16 = true;
     if (byte == 0x67) addressSize16 = true;
   }
@@ -115,6 +122,16 @@ int32_t IsCopyableInstruction(CodeAddress address) {
     if (second >= 0x80 && second <= 0x8F) return 0;
   }
   return 1;
+}
+
+bool IsReturnInstruction(CodeAddress address) {
+  switch (ReadCodeByte(OpcodeAddress(address))) {
+    case 0xC3: case 0xC2:  // near return, bare and with a count of bytes to pop
+    case 0xCB: case 0xCA:  // far return, the same two
+      return true;
+    default:
+      return false;
+  }
 }
 
 CodeAddress FollowJump(CodeAddress address) {

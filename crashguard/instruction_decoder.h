@@ -20,6 +20,9 @@ int32_t GetInstructionLength(CodeAddress address);
 // 0 for a short or conditional jump, LOOP/JECXZ, a 0F 8x jump, or address 0.
 int32_t IsCopyableInstruction(CodeAddress address);
 
+// A near or far return (C3, C2 iw, CB, CA iw), whatever prefixes it carries.
+bool IsReturnInstruction(CodeAddress address);
+
 // Destination of the E9 jump at address, 0 when the byte there is not E9.
 CodeAddress FollowJump(CodeAddress address);
 // Writes E9 rel32 at `at`; memory protection is the caller's concern.

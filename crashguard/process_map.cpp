@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 
+#include "crashguard/guarded_memory.h"
 #include "crashguard/thread_slot.h"
 
 namespace crashguard {
@@ -34,18 +36,35 @@ int32_t ReadPublishedAddress() {
   return static_cast<int32_t>(std::strtoll(buffer, nullptr, 10));
 }
 
+// The holder the variable names when this process made it, else null; the
+// value is only an address once the mark before it is found.
+StringMapHolder* PublishedMap() {
+  const auto holder = static_cast<uint32_t>(ReadPublishedAddress());
+  if (!holder) return nullptr;
+  PublishedProcessMap found;
+  if (!CopyGuarded(&found, holder - offsetof(PublishedProcessMap, holder), sizeof found)) return nullptr;
+  if (found.mark != kPublishedMapMark || found.ownerProcessId != GetCurrentProcessId()) return nullptr;
+  return reinterpret_cast<StringMapHolder*>(holder);
+}
+
 StringMap& ThreadMap() { return *GetThreadStringMap()->map; }
 
 }  // namespace
 
 std::string ProcessMapVariableName() { return "__processStrMap_" + std::to_string(GetCurrentProcessId()); }
 
+StringMapHolder* NewProcessStringMap() {
+  auto* published = new PublishedProcessMap{kPublishedMapMark, GetCurrentProcessId(),
+                                            {new StringMap{&StringMapTable(), {}}, 0}};
+  return &published->holder;
+}
+
 StringMapHolder* GetProcessStringMap() {
   std::lock_guard<std::mutex> hold(CreationLock());
   if (g_processMap) return g_processMap;
-  g_processMap = reinterpret_cast<StringMapHolder*>(ReadPublishedAddress());
+  g_processMap = PublishedMap();
   if (!g_processMap) {
-    g_processMap = NewStringMap();
+    g_processMap = NewProcessStringMap();
     SetEnvironmentVariableA(ProcessMapVariableName().c_str(),
                             std::to_string(reinterpret_cast<int32_t>(g_processMap)).c_str());
   }

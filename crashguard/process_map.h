@@ -16,6 +16,18 @@ namespace crashguard {
 
 std::string ProcessMapVariableName();
 
+// What the variable names: a holder that carries, just before it, a mark and
+// the id of the process that made it. A value inherited from a parent process,
+// or one this process never wrote, names no such holder and is not used.
+struct PublishedProcessMap {
+  uint32_t mark;
+  uint32_t ownerProcessId;
+  StringMapHolder holder;
+};
+constexpr uint32_t kPublishedMapMark = 0x50414D53;  // "SMAP"
+// A new empty map in that form, this process's own; the result is its holder.
+StringMapHolder* NewProcessStringMap();
+
 StringMapHolder* GetProcessStringMap();
 int32_t LookupProcessStringMap(const char* key);
 void StoreProcessStringMap(const char* key, int32_t value);

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "crashguard/api_hook.h"
@@ -22,7 +25,6 @@ int EcxPlusArgument(int a);             // ECX + a, removes its argument (ret 4)
 int ShortJumpEntry();                   // EB ...
 int ConditionalJumpEntry();             // 74 ...
 int NearConditionalJumpEntry();         // 0F 84 ...
-int ReturnsEarly();                     // 31 C0 C3: ret before five bytes
 int Seven();
 }
 
@@ -30,7 +32,7 @@ asm(R"(
   .text
   .globl _HotPatchAdd, _FrameMultiply, _FrameSubtract, _CallsSevenPlus, _StdcallSubtract@8
   .globl _EcxPlusArgument, _ShortJumpEntry, _ConditionalJumpEntry, _NearConditionalJumpEntry
-  .globl _ReturnsEarly, _Seven
+  .globl _Seven
   .p2align 4
 _HotPatchAdd:
   .byte 0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x03, 0x45, 0x0C, 0x5D, 0xC3
@@ -59,9 +61,6 @@ _ConditionalJumpEntry:
   .p2align 4
 _NearConditionalJumpEntry:
   .byte 0x0F, 0x84, 0x00, 0x00, 0x00, 0x00, 0x31, 0xC0, 0xC3
-  .p2align 4
-_ReturnsEarly:
-  .byte 0x31, 0xC0, 0xC3, 0x90, 0x90, 0x90, 0x90, 0x90
   .p2align 4
 _Seven:
   .byte 0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3
@@ -186,7 +185,7 @@ TEST_F(ApiHookTest, RelativeCallInTheEntryKeepsItsDestination) {
 
 TEST_F(ApiHookTest, EntriesStartingWithShortBranchesAreRefused) {
   for (CodeAddress target : {Address(ShortJumpEntry), Address(ConditionalJumpEntry),
-                             Address(NearConditionalJumpEntry), Address(ReturnsEarly)}) {
+                             Address(NearConditionalJumpEntry)}) {
     const std::vector<uint8_t> before = EntryBytes(target, 8);
     EXPECT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 0);
     EXPECT_EQ(EntryBytes(target, 8), before);
@@ -196,7 +195,6 @@ TEST_F(ApiHookTest, EntriesStartingWithShortBranchesAreRefused) {
   EXPECT_EQ(ShortJumpEntry(), 0);
   EXPECT_EQ(ConditionalJumpEntry(), 0);
   EXPECT_EQ(NearConditionalJumpEntry(), 0);
-  EXPECT_EQ(ReturnsEarly(), 0);
   EXPECT_EQ(replacementCalls, 0);
 }
 
@@ -288,7 +286,6 @@ TEST_F(ApiHookTest, EachFailureNamesItsOwnStatus) {
   EXPECT_EQ(hook->Install(Address(FrameSubtract), data), HookStatus::NotExecutable);
   EXPECT_EQ(hook->Install(Address(ShortJumpEntry), replacement), HookStatus::UnsupportedEntry);
   EXPECT_EQ(hook->Install(Address(NearConditionalJumpEntry), replacement), HookStatus::UnsupportedEntry);
-  EXPECT_EQ(hook->Install(Address(ReturnsEarly), replacement), HookStatus::EntryTooShort);
   EXPECT_EQ(hook->InstallByName("no_such_module.dll", "CreateThread", replacement), HookStatus::ModuleNotLoaded);
   EXPECT_EQ(hook->InstallByName("kernelbase", "NoSuchExportAnywhere", replacement), HookStatus::ExportNotFound);
   CodeAddress block = 0;
@@ -303,15 +300,100 @@ TEST_F(ApiHookTest, EachFailureNamesItsOwnStatus) {
   EXPECT_EQ(hook->Remove(kRestoreEntry), HookStatus::Ok);
 }
 
+// Code written fromPageEnd bytes before the end of a fresh page, which the
+// next page follows, read-execute or only reserved (then only what fits is written).
+struct PlacedCode {
+  PlacedCode(const std::vector<uint8_t>& code, DWORD protection, bool nextCommitted, uint32_t fromPageEnd)
+      : base(static_cast<uint8_t*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))),
+        at(Address(base) + 4096 - fromPageEnd),
+        length(nextCommitted ? code.size() : std::min<size_t>(code.size(), fromPageEnd)) {
+    std::memcpy(base + 4096 - fromPageEnd, code.data(), length);
+    DWORD old;
+    VirtualProtect(base, 8192, PAGE_EXECUTE_READ, &old);
+    VirtualProtect(base, 4096, protection, &old);
+    if (!nextCommitted) VirtualFree(base + 4096, 4096, MEM_DECOMMIT);
+  }
+  ~PlacedCode() { VirtualFree(base, 0, MEM_RELEASE); }
+  uint8_t* base;
+  CodeAddress at;
+  size_t length;
+};
+
 TEST_F(ApiHookTest, EntryThatCannotBeMadeWritableIsRefused) {
-  // The entry's last three bytes would lie on a page that is only reserved.
-  auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_NOACCESS));
-  ASSERT_NE(VirtualAlloc(pages, 4096, MEM_COMMIT, PAGE_EXECUTE_READ), nullptr);
-  CodeAddress stub = 0;
-  EXPECT_EQ(MakePatchStub(Address(pages) + 4094, Address(ReturnMinusOne), {}, stub), HookStatus::ProtectionRefused);
-  EXPECT_EQ(stub, 0u);
-  VirtualFree(pages, 0, MEM_RELEASE);
+  // The entry's last three bytes lie on the next page: patched when it is committed, refused when only reserved.
+  for (const bool nextCommitted : {true, false}) {
+    PlacedCode code({0x90, 0x90, 0x90, 0x90, 0xC3}, PAGE_EXECUTE_READ, nextCommitted, 2);
+    CodeAddress stub = 0;
+    EXPECT_EQ(MakePatchStub(code.at, Address(ReturnMinusOne), {}, stub),
+              nextCommitted ? HookStatus::Ok : HookStatus::ProtectionRefused);
+    EXPECT_EQ(FollowJump(code.at), stub) << nextCommitted;
+    FreeCode(stub);
+  }
 }
+
+// A function in the process's own pages, with Seven's bytes after it.
+struct PlacedEntry {
+  const char* name;
+  std::vector<uint8_t> entry;
+  DWORD protection;
+  bool nextCommitted;
+  uint32_t fromPageEnd;
+  HookStatus expected;
+};
+
+PlacedEntry ReturnsEarly(const char* name, std::vector<uint8_t> entry) {
+  return {name, std::move(entry), PAGE_EXECUTE_READ, true, 100, HookStatus::EntryTooShort};
+}
+
+class HookRemovalAndRefusal : public ApiHookTest, public ::testing::WithParamInterface<PlacedEntry> {};
+
+// Hooked: restored once, never again through a copy, also once another hook
+// took the freed blocks. Refused: nothing written. Either way Seven still runs.
+TEST_P(HookRemovalAndRefusal, LeavesEveryFunctionWhole) {
+  const PlacedEntry& row = GetParam();
+  std::vector<uint8_t> code = row.entry;
+  code.insert(code.end(), {0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3});
+  const PlacedCode placed(code, row.protection, row.nextCommitted, row.fromPageEnd);
+  const std::vector<uint8_t> before = EntryBytes(placed.at, placed.length);
+  const auto subtract = reinterpret_cast<int (*)(int, int)>(placed.at);
+  ASSERT_EQ(hook->Install(placed.at, Address(ReturnMinusOne)), row.expected);
+  if (row.expected == HookStatus::Ok) {
+    EXPECT_EQ(subtract(9, 2), -1);
+    ApiHook* copy = hook->CopyApiHook();
+    const CodeAddress trampoline = hook->trampoline;
+    ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+    EXPECT_EQ(copy->RemoveHook(kRestoreEntry), 0);
+    ApiHook* other = AllocateApiHook();
+    ASSERT_EQ(other->HookByAddress(Address(FrameMultiply), Address(ReturnMinusOne)), 1);
+    ASSERT_EQ(other->trampoline, trampoline);
+    EXPECT_EQ(copy->RemoveHook(kRestoreEntry), 0);
+    EXPECT_EQ(copy->RemoveHook(kPassThrough), 0);
+    EXPECT_EQ(FrameMultiply(3, 4), -1);
+    ASSERT_EQ(other->RemoveHook(kRestoreEntry), 1);
+    ReleaseApiHook(other);
+    ReleaseApiHook(copy);
+    EXPECT_EQ(subtract(9, 2), 7);
+  }
+  EXPECT_EQ(EntryBytes(placed.at, placed.length), before);
+  if (row.nextCommitted) {
+    EXPECT_EQ(reinterpret_cast<int (*)()>(placed.at + row.entry.size())(), 7);
+  }
+}
+
+const std::vector<uint8_t> kFrameSubtract = EntryBytes(Address(FrameSubtract), 16);
+
+INSTANTIATE_TEST_SUITE_P(
+    PlacedEntries, HookRemovalAndRefusal,
+    ::testing::Values(
+        PlacedEntry{"ReadWriteExecute", kFrameSubtract, PAGE_EXECUTE_READWRITE, true, 100, HookStatus::Ok},
+        PlacedEntry{"ReadExecute", kFrameSubtract, PAGE_EXECUTE_READ, true, 100, HookStatus::Ok},
+        PlacedEntry{"MovedBytesCrossAPage", kFrameSubtract, PAGE_EXECUTE_READ, true, 5, HookStatus::Ok},
+        PlacedEntry{"RunsIntoAReservedPage", kFrameSubtract, PAGE_EXECUTE_READ, false, 3, HookStatus::NotExecutable},
+        ReturnsEarly("Ret", {0x31, 0xC0, 0xC3}), ReturnsEarly("RepRet", {0x31, 0xC0, 0xF3, 0xC3}),
+        ReturnsEarly("RetAfterFourBytes", {0x8B, 0x44, 0x24, 0x04, 0x3E, 0x66, 0xC3}),
+        ReturnsEarly("RetPop", {0x31, 0xC0, 0xF2, 0xC2, 0x04, 0x00}), ReturnsEarly("FarRet", {0x31, 0xC0, 0x2E, 0xCB}),
+        ReturnsEarly("FarRetPop", {0x31, 0xC0, 0x64, 0xF3, 0xCA, 0x08, 0x00})),
+    [](const ::testing::TestParamInfo<PlacedEntry>& info) { return std::string(info.param.name); });
 
 TEST_F(ApiHookTest, FullAddressSpaceLeavesNoMemoryForCode) {
   std::vector<void*> reserved;

@@ -1,14 +1,17 @@
-// A map that another module of the process published first is the one used;
-// a process without a free TLS slot still keeps one map per thread.
+// A map that another module of the process published first is the one used,
+// a value the process never published gives way to a fresh map, and a process
+// without a free TLS slot still keeps one map per thread.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "crashguard/call_stack.h"
 #include "crashguard/fault_report.h"
+#include "crashguard/guard_options.h"
 #include "crashguard/process_map.h"
 
 namespace {
@@ -16,7 +19,7 @@ namespace {
 using namespace crashguard;
 
 TEST(PublishedProcessMap, AMapPublishedBeforeTheFirstCallIsUsedAndNoneIsMade) {
-  StringMapHolder* published = NewStringMap();
+  StringMapHolder* published = NewProcessStringMap();
   published->map->SetMapValue("_SEH.AppGlobalOption", 1234);
   SetEnvironmentVariableA(ProcessMapVariableName().c_str(),
                           std::to_string(reinterpret_cast<int32_t>(published)).c_str());
@@ -24,14 +27,42 @@ TEST(PublishedProcessMap, AMapPublishedBeforeTheFirstCallIsUsedAndNoneIsMade) {
   EXPECT_EQ(LookupProcessStringMap("_SEH.AppGlobalOption"), 1234);
 }
 
-TEST(PublishedProcessMap, AVariableHoldingZeroCountsAsAbsent) {
-  SetEnvironmentVariableA(ProcessMapVariableName().c_str(), "0");
-  StringMapHolder* map = GetProcessStringMap();
-  ASSERT_NE(map, nullptr);
+// What the variable can hold without this process having written it.
+struct ForeignValue {
+  const char* name;
+  std::string (*make)();
+};
+
+const ForeignValue kForeignValues[] = {
+    {"Zero", [] { return std::string("0"); }},
+    {"AddressNotThere", [] { return std::string("305419896"); }},
+    {"MapWithoutTheMark", [] { return std::to_string(reinterpret_cast<int32_t>(NewStringMap())); }},
+    {"MapOfAnotherProcess",
+     [] {
+       auto* other = new PublishedProcessMap{kPublishedMapMark, GetCurrentProcessId() + 4, *NewStringMap()};
+       return std::to_string(reinterpret_cast<int32_t>(&other->holder));
+     }},
+};
+
+// Its name, for the case's name.
+void PrintTo(const ForeignValue& value, std::ostream* out) { *out << value.name; }
+
+class ForeignProcessMapValue : public ::testing::TestWithParam<ForeignValue> {};
+
+TEST_P(ForeignProcessMapValue, GivesWayToAFreshPublishedMap) {
+  const std::string foreign = GetParam().make();
+  SetEnvironmentVariableA(ProcessMapVariableName().c_str(), foreign.c_str());
+  GetCrashGuardOptions();
+  const std::string map = std::to_string(reinterpret_cast<int32_t>(GetProcessStringMap()));
+  EXPECT_NE(map, foreign);
   char buffer[64] = {};
   GetEnvironmentVariableA(ProcessMapVariableName().c_str(), buffer, sizeof buffer);
-  EXPECT_EQ(std::string(buffer), std::to_string(reinterpret_cast<int32_t>(map)));
+  EXPECT_EQ(std::string(buffer), map);
+  EXPECT_NE(LookupProcessStringMap("_SEH.AppGlobalOption"), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Values, ForeignProcessMapValue, ::testing::ValuesIn(kForeignValues),
+                         [](const ::testing::TestParamInfo<ForeignValue>& info) { return info.param.name; });
 
 TEST(ThreadStorageWithoutTls, EachThreadKeepsItsOwnRecordsAndItsReportReachesTheBox) {
   std::vector<DWORD> taken;
