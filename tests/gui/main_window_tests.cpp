@@ -221,8 +221,9 @@ class DrawnText {
 // In the font the window really gets (the platform's replacement for the one
 // it asks for): the schedule label, drawn as the label draws it, leaves the
 // six boxes it is written around clear, and Latin capitals and digits stand
-// as tall and dark as the 12-pixel Chinese text beside them wants them.
-TEST_F(KavrelWindowTest, TheWindowFontKeepsTheScheduleLabelClearOfItsBoxesAndItsLatinLegible) {
+// as tall and dark as the 12-pixel Chinese text beside them wants them. The
+// caption buttons' symbol font is there too.
+TEST_F(KavrelWindowTest, TheFontsKeepTheScheduleLabelClearOfItsBoxesItsLatinLegibleAndTheCaptionSymbols) {
   HWND labelWindow = window().Control(kScheduleLabel);
   const RECT label = window().Bounds(kScheduleLabel);
   const DrawnText schedule(labelWindow, window().Text(kScheduleLabel), label.right - label.left,
@@ -234,6 +235,16 @@ TEST_F(KavrelWindowTest, TheWindowFontKeepsTheScheduleLabelClearOfItsBoxesAndIts
   }
   for (const char* glyph : {"H", "D", "0", "8", "$"})
     EXPECT_GE(DrawnText(labelWindow, glyph, 40, 40).InkedRows(), 8) << glyph;
+  // Wine draws the caption buttons of the frames it draws itself with Marlett's symbols.
+  shell::OwnedGdi<HFONT> marlett(CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
+                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                             DEFAULT_PITCH, "Marlett"));
+  shell::OwnedPtr<HDC__, DeleteDC> dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ previous = SelectObject(dc.get(), marlett.get());
+  char face[LF_FACESIZE] = {};
+  GetTextFaceA(dc.get(), sizeof face, face);
+  SelectObject(dc.get(), previous);
+  EXPECT_STREQ(face, "Marlett");
 }
 
 TEST_F(KavrelWindowTest, WheelOnTheListChangesTheWindowsOpacity) {
