@@ -42,7 +42,7 @@ until_true 60 eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' 
 # The id of the window the window manager lists under the title $1.
 listed() {
   local id desktop host title
-  wmctrl -l | while read -r id desktop host title; do [ "$title" != "$1" ] || echo "$id"; done
+  wmctrl -l 2>/dev/null | while read -r id desktop host title; do [ "$title" != "$1" ] || echo "$id"; done
 }
 # framed TITLE: waits for the window, which must be a child of a frame of the
 # window manager's, with the frame's extents; prints its id.
@@ -60,7 +60,7 @@ framed() {
 close() {
   local window="$1"
   wmctrl -i -c "$window"
-  until_true 300 eval '! wmctrl -l | grep -q "^$window "' || fail "window $window stayed after its close"
+  until_true 300 eval '! wmctrl -l 2>/dev/null | grep -q "^$window "' || fail "window $window stayed after its close"
 }
 running() { local state; state="$(ps -o stat= -p "$1")"; [ -n "$state" ] && [ "${state:0:1}" != Z ]; }
 # ends_cleanly PID NAME: the command ends with code 0 and printed nothing.
