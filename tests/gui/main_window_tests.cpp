@@ -11,6 +11,7 @@
 #include "crashguard/fault_report.h"
 #include "crashguard/guard_options.h"
 #include "crashguard/runtime_errors.h"
+#include "base/owned.h"
 #include "gui/kavrel_test_window.h"
 
 namespace {
@@ -209,6 +210,84 @@ TEST_F(KavrelWindowTest, MenuItemTableHoldsTheItemsInItsFixedOrder) {
                                      kMenuOpenMonitorDir, kMenuOpenBackupDir};
   EXPECT_EQ(shown, kDisplay);
   for (int i = 16; i <= 20; ++i) EXPECT_EQ(MenuItemTable[i].item, kMenuSeparator1 + (i - 16));
+}
+
+// Text drawn black on white in the font of one of the window's controls, as
+// the control draws it: which rows and columns of the picture it inks.
+class DrawnText {
+ public:
+  DrawnText(HWND control, const std::string& text, int width, int height) : width_(width), height_(height) {
+    shell::OwnedPtr<HDC__, DeleteDC> dc(CreateCompatibleDC(nullptr));
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    shell::OwnedGdi<HBITMAP> bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
+    HGDIOBJ oldFont = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    PatBlt(dc.get(), 0, 0, width, height, WHITENESS);
+    SetTextColor(dc.get(), RGB(0, 0, 0));
+    SetBkMode(dc.get(), TRANSPARENT);
+    RECT area = {0, 0, width, height};
+    DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i) inked_.push_back((pixels[i] & 0xFF) < 128);
+    SelectObject(dc.get(), oldFont);
+    SelectObject(dc.get(), oldBitmap);
+  }
+  int InkedRows() const {
+    int rows = 0;
+    for (int y = 0; y < height_; ++y) rows += InkedIn(y, 0, width_);
+    return rows;
+  }
+  bool InkedBetween(int left, int right) const {
+    for (int y = 0; y < height_; ++y)
+      if (InkedIn(y, std::max(left, 0), std::min(right, width_))) return true;
+    return false;
+  }
+
+ private:
+  bool InkedIn(int y, int left, int right) const {
+    for (int x = left; x < right; ++x)
+      if (inked_[y * width_ + x]) return true;
+    return false;
+  }
+
+  int width_, height_;
+  std::vector<bool> inked_;
+};
+
+// In the font the window really gets (the platform's replacement for the one
+// it asks for): the schedule label, drawn as the label draws it, leaves the
+// six boxes it is written around clear, and Latin capitals and digits stand
+// as tall and dark as the 12-pixel Chinese text beside them wants them. The
+// caption buttons' symbol font is there too.
+TEST_F(KavrelWindowTest, TheFontsKeepTheScheduleLabelClearOfItsBoxesItsLatinLegibleAndTheCaptionSymbols) {
+  HWND labelWindow = window().Control(kScheduleLabel);
+  const RECT label = window().Bounds(kScheduleLabel);
+  const DrawnText schedule(labelWindow, window().Text(kScheduleLabel), label.right - label.left,
+                           label.bottom - label.top);
+  for (int box : {kStartHours, kStartMinutes, kStartSeconds, kIntervalHours, kIntervalMinutes, kIntervalSeconds}) {
+    const RECT r = window().Bounds(box);
+    EXPECT_FALSE(schedule.InkedBetween(r.left - label.left, r.right - label.left))
+        << "the label draws into the box at " << r.left << "-" << r.right;
+  }
+  for (const char* glyph : {"H", "D", "0", "8", "$"})
+    EXPECT_GE(DrawnText(labelWindow, glyph, 40, 40).InkedRows(), 8) << glyph;
+  // Wine draws the caption buttons of the frames it draws itself with Marlett's symbols.
+  shell::OwnedGdi<HFONT> marlett(CreateFontA(-13, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SYMBOL_CHARSET,
+                                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                             DEFAULT_PITCH, "Marlett"));
+  shell::OwnedPtr<HDC__, DeleteDC> dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ previous = SelectObject(dc.get(), marlett.get());
+  char face[LF_FACESIZE] = {};
+  GetTextFaceA(dc.get(), sizeof face, face);
+  SelectObject(dc.get(), previous);
+  EXPECT_STREQ(face, "Marlett");
 }
 
 TEST_F(KavrelWindowTest, WheelOnTheListChangesTheWindowsOpacity) {
