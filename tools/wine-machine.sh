@@ -20,7 +20,7 @@ machine_reaches() {
     case "$path/" in
       /dev/shm/*) ;;
       /proc/* | /sys/* | /dev/*)
-        echo "$(basename "$0"): the emulated machine cannot reach $path: it has a /proc, /sys and /dev of its own; use a folder elsewhere" >&2
+        echo "tools/$(basename "$0"): the emulated machine cannot reach $path: it has a /proc, /sys and /dev of its own; use a folder elsewhere" >&2
         return 1 ;;
     esac
   done
