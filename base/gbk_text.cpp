@@ -34,6 +34,12 @@ std::string ToLowerAscii(const std::string& text) {
   return out;
 }
 
+std::string ToLowerFileName(const std::string& path) {
+  const size_t slash = FindLastBackslash(path);
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, name) + ToLowerAscii(path.substr(name));
+}
+
 std::string NumberText(double value) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.13g", value);

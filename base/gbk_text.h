@@ -13,6 +13,9 @@ inline bool IsLeadByte(unsigned char c) { return c > 0x80; }
 
 // Lower-cases A-Z only; double-byte characters stay as they are.
 std::string ToLowerAscii(const std::string& text);
+// A path with ToLowerAscii applied after its last "\" (to all of it when it
+// has none): its file name lower-cased, its folders as they are.
+std::string ToLowerFileName(const std::string& path);
 
 // "%.13g" of a double: at most 13 significant digits, no trailing zeros.
 std::string NumberText(double value);

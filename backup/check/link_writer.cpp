@@ -4,6 +4,7 @@
 #include "backup/check/file_search.h"
 #include "backup/check/report_line.h"
 #include "backup/check/tree_scanner.h"
+#include "base/gbk_text.h"
 #include "base/owned.h"
 
 namespace kavrel {
@@ -36,7 +37,8 @@ namespace {
 void BackUpFile(const std::string& source, int prefixLength) {
   CheckCounters& counters = Counters();
   if (source.size() < static_cast<size_t>(prefixLength)) return;  // not below the monitored directory
-  const std::string destination = counters.backupDir + source.substr(prefixLength);
+  // The list names the source as it is on disk; its entry's file name is lower case.
+  const std::string destination = counters.backupDir + gbk::ToLowerFileName(source.substr(prefixLength));
   const DWORD found = FoundAttributes(destination);
   if (found != INVALID_FILE_ATTRIBUTES) {
     // A folder there is the backup of a folder the source file replaced:
@@ -81,7 +83,7 @@ bool IsUnchangedLink(const std::string& source, const std::string& destination) 
   PumpMessages();
   FileIdentity original;
   if (!original.Read(source)) {
-    if (!SourceVanished(source)) ReportUnsaved(" >> 文件读取失败，请检查文件：" + source);
+    if (!SourceVanished(source)) ReportUnsaved(" >> 文件读取失败，请检查文件：" + gbk::ToLowerFileName(source));
     return true;
   }
   return entry.SameAs(original);
@@ -102,7 +104,7 @@ bool SourceVanished(const std::string& source) {
   // there and cannot be backed up is still counted.
   const shell::FileSearch search(WidePath(source));
   if (search.Found() || search.Failed()) return false;
-  ReportLineLocked(" >> 文件已不存在，已跳过：" + source);
+  ReportLineLocked(" >> 文件已不存在，已跳过：" + gbk::ToLowerFileName(source));
   return true;
 }
 

@@ -107,9 +107,12 @@ void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<st
   if (options_.skipHidden) {
     FilterFiles(files, [](const std::string& path) {
       const DWORD attributes = AttributesOf(path);
-      if (attributes == INVALID_FILE_ATTRIBUTES) ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + path);
-      else if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN) ReportLine(" >> 跳过隐藏属性文件：" + path);
-      else return true;
+      if (attributes == INVALID_FILE_ATTRIBUTES)
+        ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + gbk::ToLowerFileName(path));
+      else if ((attributes & 0x37) & FILE_ATTRIBUTE_HIDDEN)
+        ReportLine(" >> 跳过隐藏属性文件：" + gbk::ToLowerFileName(path));
+      else
+        return true;
       return false;
     });
   }
@@ -118,7 +121,7 @@ void TreeScanner::ListFilesFiltered(const std::string& directory, std::vector<st
       const int64_t size = GetFileSize64(path);
       if (size > 0) return true;
       // An empty file is passed over on purpose; one that cannot be read is not backed up.
-      const std::string line = " >> 跳过空文件(或读取失败)：" + path;
+      const std::string line = " >> 跳过空文件(或读取失败)：" + gbk::ToLowerFileName(path);
       if (size == 0) ReportLine(line);
       else ReportUnsaved(line);
       return false;
@@ -180,7 +183,7 @@ int FindFiles(const std::string& directory, const std::string& pattern, std::vec
   const std::string base = gbk::WithTrailingBackslash(directory);
   const bool read = ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
     if (isDirectory) return true;
-    if (reachable) output.push_back(base + gbk::ToLowerAscii(name));
+    if (reachable) output.push_back(base + name);
     else ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + base + name);
     PumpMessages();
     return true;

@@ -1,6 +1,7 @@
 // The first half of a check: walks the monitored tree under the skip rules,
 // mirrors every kept directory under the backup root and collects the full
-// path of every kept file (file names lower-cased, directories as on disk).
+// path of every kept file as it is on disk. The backup's entries, and the
+// report lines that name a listed file, lower-case its file name.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -33,9 +34,11 @@ class TreeScanner {
   CheckWindow& window_;
 };
 
-// Replaces output with directory + lower-cased name of every non-directory
-// entry that pattern matches; returns how many. A name no path reaches and a
-// directory that cannot be read are reported and counted as not backed up.
+// Replaces output with directory + name of every non-directory entry that
+// pattern matches, as it is on disk: under Wine on a case-sensitive file
+// system, a name opened in any other case costs a search of its whole
+// folder. Returns how many. A name no path reaches and a directory that
+// cannot be read are reported and counted as not backed up.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
 // Folders the scanner passes over silently, with everything below them: a

@@ -88,7 +88,7 @@ bool ReadIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   return ok;
 }
 
-// The directory search entries alone, with names lower-cased as the check
+// The directory search entries alone, with names as on disk, as the check
 // lists them.
 void FloorWalk(const std::string& dir, std::vector<std::string>& files) {
   shell::FileSearch search(WidePath(dir + "*.*"));
@@ -96,7 +96,7 @@ void FloorWalk(const std::string& dir, std::vector<std::string>& files) {
     const std::string name = gbk::Narrow(search.Entry().cFileName);
     if (name == "." || name == "..") continue;
     if (search.IsDirectory()) FloorWalk(dir + name + "\\", files);
-    else files.push_back(dir + gbk::ToLowerAscii(name));
+    else files.push_back(dir + name);
   }
 }
 
@@ -112,7 +112,7 @@ std::string floorMonitorDir, floorBackupDir;
 DWORD WINAPI FloorWorker(LPVOID parameter) {
   FloorSlot& slot = floorSlots[reinterpret_cast<intptr_t>(parameter)];
   for (const std::string& source : slot.files) {
-    const std::string destination = floorBackupDir + source.substr(floorMonitorDir.size());
+    const std::string destination = floorBackupDir + gbk::ToLowerFileName(source.substr(floorMonitorDir.size()));
     BY_HANDLE_FILE_INFORMATION a, b;
     if (kavrel::PathExists(destination) && ReadIdentity(destination, a) && ReadIdentity(source, b) &&
         a.nFileIndexLow == b.nFileIndexLow)

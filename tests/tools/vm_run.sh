@@ -22,8 +22,9 @@ module ext4 jbd2,mbcache,crc16
 module virtio_net virtio_ring,virtio,net_failover
 module net_failover failover
 
-# The stand-in emulator. MODE run: runs the job as the machine's init does
-# and leaves its exit code; fail: ends at once, as when the emulator cannot
+# The stand-in emulator. MODE run: runs the job as the machine's init does,
+# on a /tmp of its own into which the folders the job needs are brought, and
+# leaves its exit code; fail: ends at once, as when the emulator cannot
 # start; hang: never ends; die: ends without a word, as after a crash.
 cat > "$work/bin/qemu-system-x86_64" <<'S'
 #!/bin/bash
@@ -31,7 +32,9 @@ echo $$ > "$WORK/emulator.pid"
 echo "$*" > "$WORK/emulator.args"
 job="$(sed -n 's/.* vm.job=\([^ ]*\).*/\1/p' <<<"$*")"
 case "$MODE" in
-  run) bash "$job/job" >"$WORK/job.out" 2>&1; echo $? > "$job/rc" ;;
+  run) unshare $([ "$(id -u)" = 0 ] || echo --map-root-user) --mount bash -c '. "$0"; held=/mnt; mount -t tmpfs tmpfs $held; cp "$1/brought-in" $held/list
+    hold_brought_in "" $held $held/list; mount -t tmpfs tmpfs /tmp; put_back_brought_in "" $held $held/list
+    bash "$1/job" >"$WORK/job.out" 2>&1; echo $? > "$1/rc"' "$REPO/tools/vm-own-places.sh" "$job" ;;
   fail) echo "qemu: could not load kernel" >&2; exit 1 ;;
   hang) exec sleep 1000 ;;
   die) exit 0 ;;
@@ -43,7 +46,7 @@ failed=0
 run() { # name, expected rc test, env...
   local name="$1" expect="$2"; shift 2
   rm -f "$work/emulator.pid" "$work/job.out"
-  (cd "$work" && env PATH="$work/bin:$PATH" WORK="$work" VM_DIR="$work/vm" JOB_SEEN=here "$@") >"$work/out" 2>&1
+  (cd "$work" && env PATH="$work/bin:$PATH" WORK="$work" REPO="$repo" VM_DIR="$work/vm" JOB_SEEN=here "$@") >"$work/out" 2>&1
   local rc=$?
   if ! eval "$expect"; then
     echo "FAIL $name (rc=$rc)"; cat "$work/out" "$work/job.out" 2>/dev/null
@@ -57,6 +60,16 @@ emulator_gone() { [ -s "$work/emulator.pid" ] && ! kill -0 "$(cat "$work/emulato
 run "the job runs in the same folder with the same environment, and its exit code is the command's" \
   '[ $rc = 7 ] && [ "$(cat "$work/job.out")" = "$work here a b" ] && ! ls "$work/vm/runs"/* >/dev/null 2>&1' \
   MODE=run "$repo/tools/vm-run" -- bash -c 'echo "$PWD $JOB_SEEN $0 $1"; exit 7' a b
+# Another folder under /tmp, and a file there that is brought in with nothing.
+other="$(mktemp -d)" lone="$(mktemp)"
+trap 'rm -rf "$work" "$other" "$lone"' EXIT
+echo from-there > "$other/there.txt"
+run "a job run from another folder under /tmp reaches both folders, and the rest of /tmp is the machine's own" \
+  '[ $rc = 0 ] && [ "$(cat "$work/job.out")" = from-there ]' \
+  MODE=run bash -c 'cd "$0" && "$1" -- bash -c "cat there.txt && [ ! -e $2 ]"' "$other" "$repo/tools/vm-run" "$lone"
+run "a working directory the machine cannot reach: one line says so, and no machine starts" \
+  '[ $rc != 0 ] && [ "$(wc -l < "$work/out")" = 1 ] && grep -q "cannot reach /proc" "$work/out" && [ ! -e "$work/emulator.pid" ]' \
+  MODE=run bash -c 'cd /proc && "$0" -- true' "$repo/tools/vm-run"
 run "the initramfs loads every module after the modules it depends on" \
   'order="$(gunzip -c "$work/vm/initrd.img" | (cd "$work" && busybox cpio -i --to-stdout modules.order 2>/dev/null) | tr "\n" " ")"
    before() { [[ "$order" =~ (^| )$1\.ko\ (.* )?$2\.ko ]]; }

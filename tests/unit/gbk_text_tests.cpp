@@ -12,6 +12,14 @@ TEST(GbkText, LowerCasingTouchesOnlyAsciiLettersOutsideDoubleByteCharacters) {
   const std::string trailIsA = "\xAB\x41Z";
   EXPECT_EQ(gbk::ToLowerAscii(trailIsA), "\xAB\x41z");
   EXPECT_EQ(gbk::ToLowerAscii("监控ABC目录"), "监控abc目录");
+  // Only the file name of a path; 0x81 0x5C is one character, not a separator.
+  for (const auto& [path, lowered] : std::vector<std::pair<std::string, std::string>>{
+           {"D:\\Data\\Sub\\Report.DOC", "D:\\Data\\Sub\\report.doc"},
+           {"IMG_0001.JPG", "img_0001.jpg"},
+           {"Dir\\AB\x81\x5C.TXT", "Dir\\ab\x81\x5c.txt"},
+           {"Dir\x81\x5C\\Name.TXT", "Dir\x81\x5C\\name.txt"},
+           {"D:\\Dir\\", "D:\\Dir\\"}})
+    EXPECT_EQ(gbk::ToLowerFileName(path), lowered) << path;
 }
 
 TEST(GbkText, NumberTextWritesThirteenSignificantDigitsWithoutTrailingZeros) {

@@ -247,11 +247,12 @@ TEST_F(LinkTest, AFolderInTheEntrysPlaceIsMovedAsideAndAnUnreadableSourceCounted
   EXPECT_EQ(ReadFileBytes(bak + "a.txt.old\\in.txt"), "in");
   EXPECT_TRUE(reports.Lines().empty());
 
-  // An entry with two names whose source has become a directory since the scan.
-  CreateDirectoryA((src + "b.txt").c_str(), nullptr);
+  // An entry with two names whose source has become a directory since the
+  // scan; the source is listed as on disk and named as its entry is.
+  CreateDirectoryA((src + "B.TXT").c_str(), nullptr);
   WriteFileBytes(scratch / "other.txt", "other");
   ASSERT_TRUE(CreateHardLinkA((bak + "b.txt").c_str(), (scratch / "other.txt").c_str(), nullptr));
-  Work({"b.txt"});
+  Work({"B.TXT"});
   EXPECT_EQ(reports.Lines(), std::vector<std::string>{" >> 文件读取失败，请检查文件：" + src + "b.txt"});
   EXPECT_FALSE(Exists(bak + "b.txt.old"));
   EXPECT_EQ(ReadFileBytes(bak + "b.txt"), "other");

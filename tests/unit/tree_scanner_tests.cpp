@@ -69,7 +69,7 @@ const CheckOptions kAllOptions{1, true, true, true};
 TEST_F(ScanTest, TopDirectoryWithFilesOnlyListsThemAndCreatesNothing) {
   File("A.TXT");
   File("b.txt");
-  EXPECT_EQ(Sorted(Scan(kAllOptions)), (std::vector<std::string>{src + "\\a.txt", src + "\\b.txt"}));
+  EXPECT_EQ(Sorted(Scan(kAllOptions)), (std::vector<std::string>{src + "\\A.TXT", src + "\\b.txt"}));
   EXPECT_EQ(window.statusTexts, std::vector<std::string>{" 枚举文件"});
   EXPECT_EQ(window.fileCountTexts, std::vector<std::string>{"2"});
   EXPECT_EQ(window.lastRowIndex, 4);
@@ -105,19 +105,20 @@ TEST_F(ScanTest, FixedRulesPassOverOrReportTheirDirectoriesWithTheirSubtrees) {
 
 TEST_F(ScanTest, HiddenFilesAndDirectoriesFollowTheSkipHiddenOption) {
   File("shown.txt");
-  File("secret.txt");
+  File("Secret.TXT");
   Dir("Hidden");
   File("Hidden\\in.txt");
-  SetFileAttributesA((src + "\\secret.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesA((src + "\\Secret.TXT").c_str(), FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesA((src + "\\Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
 
   EXPECT_EQ(Scan({1, false, true, false}), std::vector<std::string>{src + "\\shown.txt"});
+  // A report names a listed file as its backup does, in lower case.
   EXPECT_EQ(Sorted(reports.Lines()), Sorted({" >> 跳过隐藏属性文件：" + src + "\\secret.txt",
                                              " >> 跳过隐藏属性目录：" + src + "\\Hidden"}));
   EXPECT_FALSE(Mirrored("Hidden"));
 
   EXPECT_EQ(Sorted(Scan(kNoOptions)),
-            Sorted({src + "\\shown.txt", src + "\\secret.txt", src + "\\Hidden\\in.txt"}));
+            Sorted({src + "\\shown.txt", src + "\\Secret.TXT", src + "\\Hidden\\in.txt"}));
   EXPECT_TRUE(Mirrored("Hidden"));
 }
 
@@ -144,7 +145,7 @@ TEST_F(ScanTest, PathsPastTheAnsiLimitAreListedWithEveryOption) {
 
 TEST_F(ScanTest, SkipEmptyDropsEmptyFilesAndDirectoriesThatMeasureNothing) {
   File("full.txt");
-  File("empty.txt", "");
+  File("Empty.TXT", "");
   Dir("Hollow");
   File("Hollow\\zero.txt", "");
   Dir("Hollow\\Inner");
@@ -161,12 +162,14 @@ TEST_F(ScanTest, SkipEmptyDropsEmptyFilesAndDirectoriesThatMeasureNothing) {
   EXPECT_TRUE(Mirrored("Hollow\\Inner"));
 }
 
-TEST_F(ScanTest, FileNamesAreLowerCasedWhileDirectoriesKeepTheirCase) {
+// Each name reaches its file as it is on disk; the link writer lower-cases
+// the file names of the backup.
+TEST_F(ScanTest, FilesAreListedAsOnDiskAndDirectoriesMirroredInTheirCase) {
   Dir("Data");
   Dir("Data\\Sub");
   File("Data\\Sub\\Report.DOC");
   File("Data\\Sub\\照片ABC.JPG");
-  EXPECT_EQ(Sorted(Scan(kAllOptions)), Sorted({src + "\\Data\\Sub\\report.doc", src + "\\Data\\Sub\\照片abc.jpg"}));
+  EXPECT_EQ(Sorted(Scan(kAllOptions)), Sorted({src + "\\Data\\Sub\\Report.DOC", src + "\\Data\\Sub\\照片ABC.JPG"}));
   EXPECT_TRUE(Mirrored("Data\\Sub"));
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((backupRoot + "Data").c_str(), &data);
@@ -241,7 +244,7 @@ TEST_F(ScanTest, ADriveRootIsWalkedAsTheRoot) {
   DeleteFileA("Q:\\Top.TXT");
   EXPECT_EQ(total, 2);
   EXPECT_EQ(scanDir, "Q:\\");
-  EXPECT_EQ(Sorted(files), Sorted({"Q:\\top.txt", "Q:\\Sub\\in.txt"}));
+  EXPECT_EQ(Sorted(files), Sorted({"Q:\\Top.TXT", "Q:\\Sub\\In.txt"}));
   EXPECT_TRUE(Mirrored("Sub"));
   EXPECT_FALSE(Mirrored("Q:"));
 }
