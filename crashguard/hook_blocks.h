@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "crashguard/hook_status.h"
@@ -34,6 +35,7 @@ struct HookSeal {
   CodeAddress target;
   CodeAddress replacement;
 };
+static_assert(std::is_standard_layout_v<HookSeal> && sizeof(HookSeal) == 12);
 constexpr int32_t kSealLength = sizeof(HookSeal);
 void SealTrampoline(CodeAddress trampoline, int32_t length, const HookSeal& seal);
 bool IsTrampolineSealed(CodeAddress trampoline, int32_t length, const HookSeal& seal);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,8 @@ struct PublishedProcessMap {
   uint32_t ownerProcessId;
   StringMapHolder holder;
 };
+static_assert(std::is_standard_layout_v<PublishedProcessMap>);
+static_assert(offsetof(PublishedProcessMap, holder) == 8 && sizeof(PublishedProcessMap) == 16);
 constexpr uint32_t kPublishedMapMark = 0x50414D53;  // "SMAP"
 // A new empty map in that form, this process's own; the result is its holder.
 StringMapHolder* NewProcessStringMap();
