@@ -45,7 +45,7 @@ listed() {
   wmctrl -l 2>/dev/null | while read -r id desktop host title; do [ "$title" != "$1" ] || echo "$id"; done
 }
 # framed TITLE: waits for the window, which must be a child of a frame of the
-# window manager's, with the frame's extents; prints its id.
+# window manager's, with the frame's extents and the title unchanged; prints its id.
 framed() {
   local title="$1" id=""
   until_true 600 eval 'id="$(listed "$title")"; [ -n "$id" ]' || fail "no window \"$1\" is listed by the window manager"
@@ -54,6 +54,10 @@ framed() {
   root="$(xwininfo -children -id "$id" | sed -n 's/^ *Root window id: \(0x[0-9a-f]*\).*/\1/p')"
   [ -n "$parent" ] && [ "$parent" != "$root" ] || fail "\"$1\" is not framed: its parent is the root window"
   xprop -id "$id" _NET_FRAME_EXTENTS | grep -q '= [0-9]' || fail "\"$1\" has no frame extents"
+  # The window manager shows the title as it is: it marks a program it takes for another machine's.
+  local shown
+  shown="$(xprop -id "$id" _NET_WM_VISIBLE_NAME | sed -n 's/^[^=]*= "\(.*\)"$/\1/p')"
+  [ -z "$shown" ] || [ "$shown" = "$title" ] || fail "\"$1\" is shown as \"$shown\""
   echo "$id"
 }
 # closes the window $1 through the window manager and waits until it is gone.

@@ -99,8 +99,10 @@ run "a stopped command stops its machine" \
   '[ $rc != 0 ] && grep -q "interrupted" "$work/out" && emulator_gone' \
   MODE=hang bash -c '"$0" -- true & pid=$!; for _ in $(seq 100); do [ -s "$WORK/emulator.pid" ] && break; sleep 0.1; done
     kill -TERM $pid; wait $pid' "$repo/tools/vm-run"
-run "a display is reached through the machine's network, a connection at a time" \
+# The machine takes this machine's name, or the display's window manager marks its windows as remote.
+run "a display is reached through the machine's network, a connection at a time, from a machine of this name" \
   '[ $rc = 0 ] && grep -q "guestfwd=tcp:10.0.2.100:6000-cmd:socat STDIO UNIX-CONNECT:/tmp/.X11-unix/X5" "$work/emulator.args" &&
+   grep -q " vm.host=$(hostname) " "$work/emulator.args" &&
    [ "$(cat "$work/job.out")" = 10.0.2.100:0 ]' \
   MODE=run DISPLAY=:5.0 "$repo/tools/vm-run" --display -- bash -c 'echo $DISPLAY'
 
