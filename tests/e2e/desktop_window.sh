@@ -3,7 +3,8 @@
 # test's own with a window manager (openbox): each program's window, and
 # Kavrel's help window, is framed and listed by the window manager; a close
 # through the window manager ends the program, Kavrel saving CF.ini beside its
-# copy in the kept program folder; a start prints nothing. What the test
+# copy in the kept program folder, and a Ctrl-C in its terminal closes it as
+# the close box does; a start prints nothing. What the test
 # started ends with it: the X server and the window manager by process id,
 # Wine by the wineserver of its own prefix, a copy of the tests' prefix (the
 # tests' windows stay unmanaged).
@@ -87,6 +88,41 @@ close "$main"
 ends_cleanly "${pids[-1]}" tools/kavrel
 [ -s "$KAVREL_HOME/CF.ini" ] || fail "Kavrel saved no CF.ini in $KAVREL_HOME"
 cmp -s "$KAVREL_HOME/Kavrel.exe" "$repo/build/apps/Kavrel.exe" || fail "Kavrel did not run from its copy in $KAVREL_HOME"
+
+# Started from a terminal, tools/kavrel takes the terminal's Ctrl-C for its
+# close box: the same CF.ini is saved, and nothing it started runs on.
+# on_terminal COMMAND: runs COMMAND on a pseudo-terminal of its own, typing
+# the terminal's ^C at each SIGUSR1; its exit code is the command's.
+on_terminal() {
+  exec python3 -c 'import os, pty, signal, sys
+pid, terminal = pty.fork()
+if pid == 0:
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+    os.execv(sys.argv[1], sys.argv[1:])
+signal.signal(signal.SIGUSR1, lambda *_: os.write(terminal, b"\x03"))
+try:
+    while os.read(terminal, 4096): pass
+except OSError: pass
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))' "$@"
+}
+# The processes whose command line names the test's folder.
+naming_work() {
+  local file args
+  for file in /proc/[0-9]*/cmdline; do
+    mapfile -d '' args 2>/dev/null <"$file" || continue
+    [[ "${args[*]}" != *"${work##*/}"* ]] || echo "${file//[^0-9]/}: ${args[*]}"
+  done
+}
+mv "$KAVREL_HOME/CF.ini" "$work/closed-by-box.ini"
+on_terminal "$repo/tools/kavrel" >"$work/out" 2>&1 &
+pids+=($!)
+framed "Kavrel　　by Tolvane" >/dev/null || exit 1
+kill -USR1 "${pids[-1]}"
+until_true 300 eval '! running ${pids[-1]}' || fail "tools/kavrel did not end after a Ctrl-C"
+wait "${pids[-1]}" || fail "tools/kavrel ended with code $? after a Ctrl-C"
+cmp -s "$KAVREL_HOME/CF.ini" "$work/closed-by-box.ini" || fail "a Ctrl-C did not save CF.ini as the close box does"
+left="$(naming_work)"
+[ -z "$left" ] || fail "still running after tools/kavrel ended: $left"
 
 "$repo/tools/dunmere" >"$work/out" 2>&1 &
 pids+=($!)

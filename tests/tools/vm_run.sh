@@ -37,6 +37,8 @@ case "$MODE" in
     bash "$1/job" >"$WORK/job.out" 2>&1; echo $? > "$1/rc"' "$REPO/tools/vm-own-places.sh" "$job" ;;
   fail) echo "qemu: could not load kernel" >&2; exit 1 ;;
   hang) exec sleep 1000 ;;
+  stops) touch "$job/started"; read -r stop <"$(sed -n 's/.*pipe,id=stops,path=\([^ ]*\) .*/\1/p' <<<"$*").in"
+    echo "$stop" > "$WORK/stop.got"; exec sleep 1000 ;;
   die) exit 0 ;;
 esac
 S
@@ -99,6 +101,11 @@ run "a stopped command stops its machine" \
   '[ $rc != 0 ] && grep -q "interrupted" "$work/out" && emulator_gone' \
   MODE=hang bash -c '"$0" -- true & pid=$!; for _ in $(seq 100); do [ -s "$WORK/emulator.pid" ] && break; sleep 0.1; done
     kill -TERM $pid; wait $pid' "$repo/tools/vm-run"
+run "a first stop is passed on to the running command in the machine, a second stops the machine" \
+  '[ $rc != 0 ] && [ "$(cat "$work/stop.got")" = TERM ] && [ -e "$work/ran-on" ] && grep -q "interrupted" "$work/out" && emulator_gone' \
+  MODE=stops bash -c '"$0" -- true & pid=$!; for _ in $(seq 300); do compgen -G "$VM_DIR/runs/*/started" >/dev/null && break; sleep 0.1; done
+    kill -TERM $pid; for _ in $(seq 300); do [ -s "$WORK/stop.got" ] && break; sleep 0.1; done
+    ! kill -0 $pid || touch "$WORK/ran-on"; kill -HUP $pid; wait $pid' "$repo/tools/vm-run"
 # The machine takes this machine's name, or the display's window manager marks its windows as remote.
 run "a display is reached through the machine's network, a connection at a time, from a machine of this name" \
   '[ $rc = 0 ] && grep -q "guestfwd=tcp:10.0.2.100:6000-cmd:socat STDIO UNIX-CONNECT:/tmp/.X11-unix/X5" "$work/emulator.args" &&
