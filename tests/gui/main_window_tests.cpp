@@ -214,12 +214,11 @@ TEST_F(KavrelWindowTest, MenuItemTableHoldsTheItemsInItsFixedOrder) {
   for (int i = 16; i <= 20; ++i) EXPECT_EQ(MenuItemTable[i].item, kMenuSeparator1 + (i - 16));
 }
 
-// Text drawn black on white in the font of one of the window's controls, as
-// the control draws it: which rows and columns of the picture it inks.
-class DrawnText {
+// A white picture in memory that a test draws into, then reads as ink (dark
+// pixels) or paper.
+class Picture {
  public:
-  DrawnText(HWND control, const std::string& text, int width, int height) : width_(width), height_(height) {
-    shell::OwnedPtr<HDC__, DeleteDC> dc(CreateCompatibleDC(nullptr));
+  Picture(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -227,41 +226,80 @@ class DrawnText {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    shell::OwnedGdi<HBITMAP> bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
-    HGDIOBJ oldFont = SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    PatBlt(dc.get(), 0, 0, width, height, WHITENESS);
-    SetTextColor(dc.get(), RGB(0, 0, 0));
-    SetBkMode(dc.get(), TRANSPARENT);
-    RECT area = {0, 0, width, height};
-    DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &area, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    pixels_ = static_cast<const uint32_t*>(bits);
+    oldBitmap_ = SelectObject(dc_.get(), bitmap_.get());
+    PatBlt(dc_.get(), 0, 0, width, height, WHITENESS);
+  }
+  ~Picture() { SelectObject(dc_.get(), oldBitmap_); }
+  HDC Dc() const { return dc_.get(); }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool Inked(int x, int y) const {
     GdiFlush();
-    const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < width * height; ++i) inked_.push_back((pixels[i] & 0xFF) < 128);
-    SelectObject(dc.get(), oldFont);
-    SelectObject(dc.get(), oldBitmap);
+    return (pixels_[y * width_ + x] & 0xFF) < 128;
   }
-  int InkedRows() const {
-    int rows = 0;
-    for (int y = 0; y < height_; ++y) rows += InkedIn(y, 0, width_);
-    return rows;
-  }
-  bool InkedBetween(int left, int right) const {
-    for (int y = 0; y < height_; ++y)
-      if (InkedIn(y, std::max(left, 0), std::min(right, width_))) return true;
+  bool InkedIn(int y, int left, int right) const {
+    for (int x = std::max(left, 0); x < std::min(right, width_); ++x)
+      if (Inked(x, y)) return true;
     return false;
   }
 
  private:
-  bool InkedIn(int y, int left, int right) const {
-    for (int x = left; x < right; ++x)
-      if (inked_[y * width_ + x]) return true;
+  int width_, height_;
+  shell::OwnedPtr<HDC__, DeleteDC> dc_;
+  shell::OwnedGdi<HBITMAP> bitmap_;
+  const uint32_t* pixels_ = nullptr;
+  HGDIOBJ oldBitmap_ = nullptr;
+};
+
+// Text drawn black on white in the font of one of the window's controls, as
+// the control draws it: which rows and columns of the picture it inks.
+class DrawnText {
+ public:
+  DrawnText(HWND control, const std::string& text, int width, int height) : picture_(width, height) {
+    HGDIOBJ oldFont = SelectObject(picture_.Dc(), reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    SetTextColor(picture_.Dc(), RGB(0, 0, 0));
+    SetBkMode(picture_.Dc(), TRANSPARENT);
+    RECT area = {0, 0, width, height};
+    DrawTextA(picture_.Dc(), text.c_str(), static_cast<int>(text.size()), &area,
+              DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(picture_.Dc(), oldFont);
+  }
+  int InkedRows() const {
+    int rows = 0;
+    for (int y = 0; y < picture_.Height(); ++y) rows += picture_.InkedIn(y, 0, picture_.Width());
+    return rows;
+  }
+  bool InkedBetween(int left, int right) const {
+    for (int y = 0; y < picture_.Height(); ++y)
+      if (picture_.InkedIn(y, left, right)) return true;
     return false;
   }
 
-  int width_, height_;
-  std::vector<bool> inked_;
+ private:
+  Picture picture_;
 };
+
+// A control painted by itself: the columns of ink inside |area| of its client
+// area, counted from the first one. The same text drawn evenly by two
+// controls gives the same columns.
+std::vector<int> InkColumnsOfPainted(HWND control, const RECT& area) {
+  RECT client = {};
+  GetClientRect(control, &client);
+  const Picture picture(client.right, client.bottom);
+  SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.Dc()), PRF_CLIENT | PRF_ERASEBKGND);
+  std::vector<int> columns;
+  for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, picture.Width()); ++x)
+    for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, picture.Height()); ++y)
+      if (picture.Inked(x, y)) {
+        columns.push_back(x);
+        break;
+      }
+  const int first = columns.empty() ? 0 : columns.front();
+  for (int& x : columns) x -= first;
+  return columns;
+}
 
 // In the font the window really gets (the platform's replacement for the one
 // it asks for): every label's lines fit in its box, none cut off; the schedule
@@ -304,6 +342,26 @@ TEST_F(KavrelWindowTest, TheFontsKeepEveryLabelWholeAndClearOfItsBoxesItsLatinLe
   GetTextFaceA(dc.get(), sizeof face, face);
   SelectObject(dc.get(), previous);
   EXPECT_STREQ(face, "Marlett");
+}
+
+// A picked folder's Latin letters stand as evenly in the read-only folder box,
+// which measures each character, as in the list, which draws the text whole.
+TEST_F(KavrelWindowTest, AFolderBoxDrawsItsPathAsEvenlyAsTheList) {
+  const int kMonitorColumn = 3;
+  HWND box = window().Control(kMonitorDirBox);
+  RECT boxArea = {};
+  GetClientRect(box, &boxArea);
+  list().InsertRow(0, "1");
+  for (const char* path : {"Z:\\tmp\\home\\mm\\", "Z:\\Documents\\WM_0189\\", "Z:\\a b.c_d-e\\fijlrt\\"}) {
+    SetWindowTextA(box, path);
+    list().SetCell(0, kMonitorColumn, path);
+    RECT cell = {LVIR_LABEL, kMonitorColumn, 0, 0};
+    SendMessageA(list().Handle(), LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell));
+    InflateRect(&cell, -2, -2);  // clear of the grid lines
+    const std::vector<int> inList = InkColumnsOfPainted(list().Handle(), cell);
+    ASSERT_FALSE(inList.empty()) << path;
+    EXPECT_EQ(InkColumnsOfPainted(box, boxArea), inList) << path;
+  }
 }
 
 TEST_F(KavrelWindowTest, WheelOnTheListChangesTheWindowsOpacity) {
