@@ -1,9 +1,8 @@
-# Sourced by tools/vm-init (busybox sh) and by the stand-in machine of
-# tests/tools/vm_run.sh. The emulated machine holds /tmp and /dev/shm of its
-# own. The folders right below them that its job needs from this machine
-# (a checkout under /tmp, say) are listed by tools/vm-run, one a line: each
-# is held aside before those places are covered, and put back at its own
-# path on top of them.
+# Sourced by tools/vm-init (busybox sh). The emulated machine holds /tmp
+# and /dev/shm of its own. The folders right below them that its job needs
+# from this machine (a checkout under /tmp, say) are listed by tools/vm-run,
+# one a line: each is held aside before those places are covered, and put
+# back at its own path on top of them.
 
 # hold_brought_in ROOT HELD LIST: binds each listed folder of the shared root
 # ROOT under the folder HELD, which nothing covers.

@@ -4,7 +4,7 @@
 # ends early, and checks what the command answers and what it leaves running.
 set -u
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
-work="$(mktemp -d)"
+work="$(mktemp -d /tmp/vm-run.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/vm/kernel/lib/modules/9.9/kernel/fs"
 
@@ -22,19 +22,19 @@ module ext4 jbd2,mbcache,crc16
 module virtio_net virtio_ring,virtio,net_failover
 module net_failover failover
 
-# The stand-in emulator. MODE run: runs the job as the machine's init does,
-# on a /tmp of its own into which the folders the job needs are brought, and
-# leaves its exit code; fail: ends at once, as when the emulator cannot
-# start; hang: never ends; die: ends without a word, as after a crash.
+# The stand-in emulator. MODE run: runs the job as the machine's init does
+# and leaves its exit code, with no namespace of its own (a chroot or a
+# container may refuse one): the machine's own /tmp holds only the folders
+# that tools/vm-run lists as brought in, which are kept in brought-in; fail:
+# ends at once, as when the emulator cannot start; hang: never ends; die:
+# ends without a word, as after a crash.
 cat > "$work/bin/qemu-system-x86_64" <<'S'
 #!/bin/bash
 echo $$ > "$WORK/emulator.pid"
 echo "$*" > "$WORK/emulator.args"
 job="$(sed -n 's/.* vm.job=\([^ ]*\).*/\1/p' <<<"$*")"
 case "$MODE" in
-  run) unshare $([ "$(id -u)" = 0 ] || echo --map-root-user) --mount bash -c '. "$0"; held=/mnt; mount -t tmpfs tmpfs $held; cp "$1/brought-in" $held/list
-    hold_brought_in "" $held $held/list; mount -t tmpfs tmpfs /tmp; put_back_brought_in "" $held $held/list
-    bash "$1/job" >"$WORK/job.out" 2>&1; echo $? > "$1/rc"' "$REPO/tools/vm-own-places.sh" "$job" ;;
+  run) cp "$job/brought-in" "$WORK/brought-in"; bash "$job/job" >"$WORK/job.out" 2>&1; echo $? > "$job/rc" ;;
   fail) echo "qemu: could not load kernel" >&2; exit 1 ;;
   hang) exec sleep 1000 ;;
   stops) touch "$job/started"; read -r stop <"$(sed -n 's/.*pipe,id=stops,path=\([^ ]*\) .*/\1/p' <<<"$*").in"
@@ -62,13 +62,13 @@ emulator_gone() { [ -s "$work/emulator.pid" ] && ! kill -0 "$(cat "$work/emulato
 run "the job runs in the same folder with the same environment, and its exit code is the command's" \
   '[ $rc = 7 ] && [ "$(cat "$work/job.out")" = "$work here a b" ] && ! ls "$work/vm/runs"/* >/dev/null 2>&1' \
   MODE=run "$repo/tools/vm-run" -- bash -c 'echo "$PWD $JOB_SEEN $0 $1"; exit 7' a b
-# Another folder under /tmp, and a file there that is brought in with nothing.
-other="$(mktemp -d)" lone="$(mktemp)"
-trap 'rm -rf "$work" "$other" "$lone"' EXIT
+# Another folder under /tmp.
+other="$(mktemp -d /tmp/vm-run.XXXXXX)"
+trap 'rm -rf "$work" "$other"' EXIT
 echo from-there > "$other/there.txt"
-run "a job run from another folder under /tmp reaches both folders, and the rest of /tmp is the machine's own" \
-  '[ $rc = 0 ] && [ "$(cat "$work/job.out")" = from-there ]' \
-  MODE=run bash -c 'cd "$0" && "$1" -- bash -c "cat there.txt && [ ! -e $2 ]"' "$other" "$repo/tools/vm-run" "$lone"
+run "a job run from another folder under /tmp brings in both folders, and nothing else of /tmp" \
+  '[ $rc = 0 ] && [ "$(cat "$work/job.out")" = from-there ] && [ "$(cat "$work/brought-in")" = "$(printf "%s\n" "$work" "$other" | sort)" ]' \
+  MODE=run bash -c 'cd "$0" && "$1" -- cat there.txt' "$other" "$repo/tools/vm-run"
 run "a working directory the machine cannot reach: one line says so, and no machine starts" \
   '[ $rc != 0 ] && [ "$(wc -l < "$work/out")" = 1 ] && grep -q "cannot reach /proc" "$work/out" && [ ! -e "$work/emulator.pid" ]' \
   MODE=run bash -c 'cd /proc && "$0" -- true' "$repo/tools/vm-run"
