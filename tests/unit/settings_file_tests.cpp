@@ -146,4 +146,60 @@ TEST(SettingsFile, ACFIniHeldByAnotherProgramIsWrittenInPlaceAndKeepsItsAttribut
   EXPECT_EQ(GetFileAttributesA(file.Path().c_str()), attributes);
 }
 
+// A kill between any two steps of an in-place save leaves a file that reads
+// as the old text or the new; the last step leaves the new bytes alone.
+TEST(SettingsFile, EveryStepOfAnInPlaceSaveReadsAsTheOldTextOrTheNew) {
+  const struct {
+    std::string before, after;
+  } cases[] = {
+      {"old,old,", "new,new,new,new,"},           // growing
+      {"old,old,old,old,", "new,"},               // shrinking
+      {"old,old,", "new,new,"},                   // the same length
+      {std::string("new,\0old,old,", 13), "AB,AB,AB,AB,AB,AB,"},  // a save cut short before
+      {"", "new,"},
+      {"old,", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before + " -> " + c.after);
+    const std::string oldText = TextBeforeEndMarker(c.before);
+    std::string file = c.before;
+    const std::vector<InPlaceStep> steps = InPlaceSaveSteps(c.before.size(), c.after);
+    for (const InPlaceStep& step : steps) {
+      if (step.cut) {
+        file.resize(static_cast<size_t>(step.offset));
+      } else {
+        const size_t end = static_cast<size_t>(step.offset) + step.bytes.size();
+        if (file.size() < end) file.resize(end);
+        file.replace(static_cast<size_t>(step.offset), step.bytes.size(), step.bytes);
+      }
+      const std::string read = TextBeforeEndMarker(file);
+      EXPECT_TRUE(read == oldText || read == c.after) << "reads " << read;
+    }
+    EXPECT_EQ(file, c.after);
+  }
+}
+
+// Through a symbolic link the file it names takes the settings, and the
+// link stays; settings that are already there need no write, so a
+// read-only CF.ini holding them is no failure.
+TEST(SettingsFile, ASaveGoesThroughALinkAndWritesNothingWhenNothingChanged) {
+  ScratchDir dir;
+  const std::string target = dir / "target.ini", link = dir / "CF.ini";
+  WriteFileBytes(target, "old,");
+  ASSERT_TRUE(testing_support::StartUnixProgram("/bin/ln", "-s " + testing_support::UnixPath(target) + " " +
+                                                                testing_support::UnixPath(link)));
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return ReadFileBytes(link) == "old,"; }, testing_support::kHangBoundMs));
+  SettingsFile file(link);
+  ASSERT_TRUE(file.Write("new,new,"));
+  EXPECT_EQ(ReadFileBytes(target), "new,new,");
+  EXPECT_EQ(file.Read(), "new,new,");
+  EXPECT_EQ(GetFileAttributesA((target + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(file.Write("new,new,"));
+  EXPECT_FALSE(file.Write("new,"));
+  EXPECT_EQ(ReadFileBytes(target), "new,new,");
+  SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
