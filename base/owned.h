@@ -147,6 +147,8 @@ class FileSearch {
   }
   const WIN32_FIND_DATAW& Entry() const { return entry_; }
   bool IsDirectory() const { return (entry_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  // True when there was no folder to search in.
+  bool FolderMissing() const { return error_ == ERROR_PATH_NOT_FOUND; }
   // True when the search ended on an error, not because nothing (more) was there.
   bool Failed() const {
     return error_ != ERROR_SUCCESS && error_ != ERROR_NO_MORE_FILES && error_ != ERROR_FILE_NOT_FOUND &&

@@ -100,10 +100,9 @@ bool RenameOldBackup(const std::string& destination) {
 }
 
 bool SourceVanished(const std::string& source) {
-  // What the name holds now, whatever the failed call's error: a file that is
-  // there and cannot be backed up is still counted.
-  const shell::FileSearch search(WidePath(source));
-  if (search.Found() || search.Failed()) return false;
+  // What the source's folder holds now, whatever the failed call's error: a
+  // file that is there and cannot be backed up is still counted.
+  if (!GoneFromItsFolder(source)) return false;
   ReportLineLocked(" >> 文件已不存在，已跳过：" + gbk::ToLowerFileName(source));
   return true;
 }

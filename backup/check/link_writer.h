@@ -31,8 +31,9 @@ bool IsUnchangedLink(const std::string& source, const std::string& destination);
 // True when the old entry (a file or a folder) was moved aside under ".old",
 // ".old1" ... ".old50".
 bool RenameOldBackup(const std::string& destination);
-// True, with a report line, when nothing is left under the source's name:
-// a file removed or moved since the scan is skipped, not counted as left out.
+// True, with a report line, when the source's folder no longer holds its
+// name: a file removed or moved since the scan is skipped, not counted as
+// left out. One whose folder or drive is no longer reached is counted.
 bool SourceVanished(const std::string& source);
 void AtomicIncrement(volatile LONG& counter);
 // Reports the failed link and counts the file as not backed up.

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cwchar>
 #include <set>
 
 #include "backup/check/check_state.h"
@@ -45,14 +46,25 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// No path reaches a name that holds a separator, a wildcard or another
+// character the platform's paths refuse, all of which a Linux name may hold
+// and the search returns as they are.
+bool PathReaches(const std::wstring& name) {
+  for (const wchar_t c : name)
+    if (c < L' ' || std::wcschr(L"\\/<>|\"*?", c)) return false;
+  return true;
+}
+
+enum class Listing { kRead, kMissing, kFailed };
+
 // Calls visit(name, isDirectory, reachable) for each entry of directory
 // (ending in a backslash) but "." and "..", in search order, until visit
-// returns false; the name keeps every character (gbk::Narrow). No path of
-// its own reaches the second of two names that a Linux share holds in
-// different case only: the platform's names and the backup's are
-// case-blind. False when the directory could not be read.
+// returns false; the name keeps every character (gbk::Narrow). Besides a
+// name PathReaches refuses, no path of its own reaches the second of two
+// names that a Linux share holds in different case only: the platform's
+// names and the backup's are case-blind. kMissing: there was no folder.
 template <typename Visit>
-bool ForEachEntry(const std::string& directory, const std::string& pattern, Visit visit) {
+Listing ForEachEntry(const std::string& directory, const std::string& pattern, Visit visit) {
   shell::FileSearch search(WidePath(directory + pattern));
   std::set<std::wstring> seen;
   for (bool more = search.Found(); more; more = search.Next()) {
@@ -60,9 +72,11 @@ bool ForEachEntry(const std::string& directory, const std::string& pattern, Visi
     std::wstring key = entry.cFileName;
     if (key == L"." || key == L"..") continue;
     CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-    if (!visit(gbk::Narrow(entry.cFileName), search.IsDirectory(), seen.insert(key).second)) return true;
+    const bool reachable = PathReaches(entry.cFileName) && seen.insert(key).second;
+    if (!visit(gbk::Narrow(entry.cFileName), search.IsDirectory(), reachable)) return Listing::kRead;
   }
-  return !search.Failed();
+  if (search.FolderMissing()) return Listing::kMissing;
+  return search.Failed() ? Listing::kFailed : Listing::kRead;
 }
 
 // A file where the mirror should go is the backup of a file the source
@@ -181,16 +195,30 @@ int TreeScanner::EnumerateSubdirectories(std::string& directory, std::vector<std
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output) {
   output.clear();
   const std::string base = gbk::WithTrailingBackslash(directory);
-  const bool read = ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
+  const Listing listing = ForEachEntry(base, pattern, [&](const std::string& name, bool isDirectory, bool reachable) {
     if (isDirectory) return true;
     if (reachable) output.push_back(base + name);
     else ReportUnsaved(" >> 跳过非法文件，请检查文件名称：" + base + name);
     PumpMessages();
     return true;
   });
-  // Each kept directory is listed here once, so one that cannot be read counts once.
-  if (!read) ReportUnsaved(kInvalidDirectory + directory);
+  // Each kept directory is listed here once, so one that cannot be read counts
+  // once; one removed since the walk held nothing.
+  if (listing == Listing::kFailed || (listing == Listing::kMissing && !GoneFromItsFolder(directory)))
+    ReportUnsaved(kInvalidDirectory + directory);
   return static_cast<int>(output.size());
+}
+
+bool GoneFromItsFolder(const std::string& path) {
+  const size_t slash = gbk::FindLastBackslash(path);
+  if (slash == std::string::npos || slash + 1 == path.size()) return false;  // a drive root
+  const std::string name = path.substr(slash + 1);
+  bool held = false;
+  const Listing listing = ForEachEntry(path.substr(0, slash + 1), "*.*", [&](const std::string& entry, bool, bool) {
+    held = entry == name;
+    return !held;
+  });
+  return listing == Listing::kRead && !held;
 }
 
 bool PassedOverSilently(const std::string& name) {

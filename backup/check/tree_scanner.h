@@ -38,9 +38,14 @@ class TreeScanner {
 // pattern matches, as it is on disk: under Wine on a case-sensitive file
 // system, a name opened in any other case costs a search of its whole
 // folder. Returns how many. A name no path reaches and a directory that
-// cannot be read are reported and counted as not backed up.
+// cannot be read are reported and counted as not backed up; a directory
+// gone from its folder since the walk is not.
 int FindFiles(const std::string& directory, const std::string& pattern, std::vector<std::string>& output);
 bool HasSubdirectories(const std::string& directory);
+// True when the folder holding path can still be listed and no longer holds
+// path's name, looked up as the walk found it: only then is path gone. A
+// folder, monitored directory or drive no longer reached tells nothing.
+bool GoneFromItsFolder(const std::string& path);
 // Folders the scanner passes over silently, with everything below them: a
 // name beginning with "." or ending in "_backupx" (compared exactly).
 bool PassedOverSilently(const std::string& name);

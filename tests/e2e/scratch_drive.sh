@@ -7,10 +7,11 @@ target="$(mktemp -d)"
 cleanup=()
 trap 'for step in "${cleanup[@]}"; do eval "$step"; done; rm -rf "$target"' EXIT
 
-# Maps drive letter $1 to $target.
+# Maps drive letter $1 to $target, or to its folder $2, made here.
 map_drive() {
-  local link="$prefix/dosdevices/$1:"
-  ln -sfn "$target" "$link"
+  local link="$prefix/dosdevices/$1:" folder="$target${2:+/$2}"
+  mkdir -p "$folder"
+  ln -sfn "$folder" "$link"
   cleanup+=("rm -f $(printf %q "$link")")
 }
 
