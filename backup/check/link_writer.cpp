@@ -101,8 +101,10 @@ bool RenameOldBackup(const std::string& destination) {
 
 bool SourceVanished(const std::string& source) {
   // What the source's folder holds now, whatever the failed call's error: a
-  // file that is there and cannot be backed up is still counted.
-  if (!GoneFromItsFolder(source)) return false;
+  // file that is there and cannot be backed up is still counted. A search of
+  // the name itself comes first, so that its folder is listed only for a
+  // name that search does not find.
+  if (shell::FileSearch(WidePath(source)).Found() || !GoneFromItsFolder(source)) return false;
   ReportLineLocked(" >> 文件已不存在，已跳过：" + gbk::ToLowerFileName(source));
   return true;
 }
