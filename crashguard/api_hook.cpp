@@ -20,6 +20,25 @@ const ApiHookOperations kOperations = {
     &ApiHook::SetHookUserValue,  &ApiHook::GetHookUserValue,
 };
 
+volatile LONG g_lastGeneration = 0;
+
+// Where a thread may stand in the copied instructions (and the jump after
+// them) and the same place in the code at `to`.
+std::vector<ThreadMove> CopiedInstructionMoves(CodeAddress from, CodeAddress to, CodeAddress trampoline,
+                                               int32_t length) {
+  std::vector<ThreadMove> moves;
+  for (const int32_t x : InstructionStarts(trampoline, length)) moves.push_back({from + x, to + x, 0});
+  moves.push_back({from + length, to + length, 0});
+  return moves;
+}
+
+// A thread in a patch stub goes back to the entry as it was called: the
+// adapter's words (see GetCodeTemplate) are dropped.
+void AddStubMoves(std::vector<ThreadMove>& moves, CodeAddress stub, CodeAddress target, bool adapted) {
+  moves.push_back({stub, target, 0});
+  if (adapted) moves.insert(moves.end(), {{stub + 3, target, 1}, {stub + 7, target, 1}});
+}
+
 }  // namespace
 
 const ApiHookOperations& ApiHookTable() { return kOperations; }
@@ -93,36 +112,48 @@ HookStatus ApiHook::Install(CodeAddress target, CodeAddress replacement, int32_t
   // The trampoline is complete before the entry is touched.
   WriteJump(block + copiedLength, target + copiedLength);
   CodeAddress stub = 0;
-  status = MakePatchStub(target, replacement, GetCodeTemplate(adapterFlag), stub);
+  // A thread standing in the bytes that move carries on in their copy.
+  status = MakePatchStub(target, replacement, GetCodeTemplate(adapterFlag), stub,
+                         CopiedInstructionMoves(target, block, block, copiedLength));
   if (status != HookStatus::Ok) {
     FreeCode(block);
     return status;
   }
-  SealTrampoline(block, copiedLength, HookSeal{stub, target, replacement});
   targetAddress = target;
   replacementAddress = replacement;
   patchStub = stub;
   trampoline = block;
+  generation = static_cast<uint32_t>(InterlockedIncrement(&g_lastGeneration));
+  SealTrampoline(block, copiedLength, Seal());
   return HookStatus::Ok;
 }
 
-HookStatus ApiHook::Remove(int32_t mode) {
-  if (!IsValidCodeAddress(patchStub) || !IsValidCodeAddress(trampoline)) return HookStatus::NotHooked;
+HookSeal ApiHook::Seal() const { return HookSeal{patchStub, targetAddress, replacementAddress, generation}; }
+
+bool ApiHook::IsInstalled() const {
   // Blocks given back through a copy of this record, and maybe taken again since, are not this hook's.
-  if (!IsTrampolineSealed(trampoline, copiedLength, HookSeal{patchStub, targetAddress, replacementAddress}))
-    return HookStatus::NotHooked;
+  return IsValidCodeAddress(patchStub) && IsValidCodeAddress(trampoline) &&
+         IsTrampolineSealed(trampoline, copiedLength, Seal());
+}
+
+HookStatus ApiHook::Remove(int32_t mode) {
+  if (!IsInstalled()) return HookStatus::NotHooked;
   if (mode == kRestoreEntry) {
-    RestoreEntry(trampoline, copiedLength, targetAddress);
+    std::vector<ThreadMove> moves = CopiedInstructionMoves(trampoline, targetAddress, trampoline, copiedLength);
+    AddStubMoves(moves, patchStub, targetAddress, FollowJump(patchStub) != replacementAddress);
+    const HookStatus status = RestoreEntry(trampoline, copiedLength, targetAddress, patchStub, moves);
+    if (status != HookStatus::Ok) return status;
     FreeCode(patchStub);
     FreeCode(trampoline);
   } else if (mode == kPassThrough) {
-    // The entry keeps jumping to the stub, which now leads straight to the trampoline.
+    // The entry keeps jumping to the stub, which now leads straight to the trampoline. The blocks stay
+    // for good, and their seal goes: no copy of this record finds its hook installed any more.
     WriteJump(patchStub, trampoline);
     FlushJump(patchStub);
+    SealTrampoline(trampoline, copiedLength, HookSeal{});
   } else {
     return HookStatus::UnknownMode;
   }
-  FlushJump(targetAddress);
   targetAddress = 0;
   replacementAddress = 0;
   patchStub = 0;
@@ -150,10 +181,9 @@ int32_t ApiHook::CallOriginal(int32_t a1, int32_t a2, int32_t a3, int32_t a4, in
 int32_t ApiHook::CallOriginalWithArgs(int32_t objectValue, int32_t a1, int32_t a2, int32_t a3, int32_t a4,
                                       int32_t a5, int32_t a6, int32_t a7, int32_t a8, int32_t a9, int32_t a10,
                                       int32_t a11, int32_t a12) const {
-  const CodeAddress code = trampoline;
-  if (!IsValidCodeAddress(code)) return 0;
+  if (!IsInstalled()) return 0;
   const int32_t args[12] = {a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12};
-  return CallWithStackArgs(code, objectValue, args);
+  return CallWithStackArgs(trampoline, objectValue, args);
 }
 
 void ApiHook::SetHookUserValue(int32_t value) { userValue = value; }

@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "crashguard/hook_blocks.h"
 #include "crashguard/hook_status.h"
 #include "crashguard/instruction_decoder.h"
 
@@ -47,7 +48,7 @@ struct ApiHookOperations {
 constexpr int32_t kRestoreEntry = 1;
 constexpr int32_t kPassThrough = 2;
 
-// The object record: its operation table, then seven 32-bit fields, all 0 in a new object.
+// The object record: its operation table, then eight 32-bit fields, all 0 in a new object.
 class ApiHook {
  public:
   void ConstructApiHook();
@@ -67,6 +68,7 @@ class ApiHook {
   std::vector<uint8_t> GetCodeTemplate(int32_t adapterFlag = 0) const;
   CodeAddress GetTrampoline() const;
   // kRestoreEntry or kPassThrough; 1 when the hook was removed or switched.
+  // A restore is refused while a later hook holds the entry; pass-through is not.
   int32_t RemoveHook(int32_t mode = 0);
   int32_t CallOriginal(int32_t a1 = 0, int32_t a2 = 0, int32_t a3 = 0, int32_t a4 = 0, int32_t a5 = 0,
                        int32_t a6 = 0, int32_t a7 = 0, int32_t a8 = 0, int32_t a9 = 0, int32_t a10 = 0,
@@ -92,6 +94,14 @@ class ApiHook {
   CodeAddress patchStub;
   CodeAddress trampoline;
   int32_t copiedLength;
+  // Counted up per install in the whole process: no later hook shares it, so a
+  // copy that outlived its hook never passes for the hook installed now.
+  uint32_t generation;
+
+ private:
+  HookSeal Seal() const;
+  // This object's hook is the one its blocks belong to now.
+  bool IsInstalled() const;
 };
 static_assert(std::is_standard_layout_v<ApiHook>);
 static_assert(offsetof(ApiHook, operations) == 0, "the operation table comes first");
@@ -99,7 +109,8 @@ static_assert(offsetof(ApiHook, targetAddress) == 4);
 static_assert(offsetof(ApiHook, unhookOnDestroy) == 12);
 static_assert(offsetof(ApiHook, patchStub) == 20);
 static_assert(offsetof(ApiHook, copiedLength) == 28);
-static_assert(sizeof(ApiHook) == 32);
+static_assert(offsetof(ApiHook, generation) == 32, "after the seven published fields");
+static_assert(sizeof(ApiHook) == 36);
 
 const ApiHookOperations& ApiHookTable();
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "crashguard/code_buffer.h"
@@ -33,6 +35,22 @@ HookStatus MakeEntryWritable(CodeAddress target) {
 
 CodeAddress SealAddress(CodeAddress trampoline, int32_t length) { return trampoline + length + kJumpLength; }
 
+using EntryBytes = std::array<uint8_t, kJumpLength>;
+
+EntryBytes JumpBytes(CodeAddress at, CodeAddress destination) {
+  EntryBytes jump{0xE9};
+  const uint32_t displacement = destination - (at + kJumpLength);
+  std::memcpy(&jump[1], &displacement, sizeof displacement);
+  return jump;
+}
+
+// No other thread runs the five bytes while they change.
+void PatchEntry(CodeAddress target, const EntryBytes& bytes, const std::vector<ThreadMove>& moves) {
+  const HeldThreads held(moves);
+  std::memcpy(AsPointer(target), bytes.data(), bytes.size());
+  FlushJump(target);
+}
+
 }  // namespace
 
 HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, CodeAddress& block,
@@ -59,24 +77,39 @@ HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, 
 }
 
 HookStatus MakePatchStub(CodeAddress target, CodeAddress replacement, const std::vector<uint8_t>& codeTemplate,
-                         CodeAddress& stub) {
+                         CodeAddress& stub, const std::vector<ThreadMove>& moves) {
   HookStatus status = MakeEntryWritable(target);
   if (status != HookStatus::Ok) return status;
   const auto t = static_cast<int32_t>(codeTemplate.size());
   status = TakeCodeSlot(t + kJumpLength, codeTemplate.data(), t, stub);
   if (status != HookStatus::Ok) return status;
   WriteJump(stub + t, replacement);
-  WriteJump(target, stub);
-  FlushJump(target);
+  PatchEntry(target, JumpBytes(target, stub), moves);
   return HookStatus::Ok;
 }
 
-void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target) {
+HookStatus RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target, CodeAddress stub,
+                        const std::vector<ThreadMove>& moves) {
+  // Another hook's jump, or no code at all once the module is gone, or other code now: none of it is ours.
+  EntryBytes entry;
+  if (!CopyGuarded(entry.data(), target, entry.size()) || entry != JumpBytes(target, stub))
+    return HookStatus::EntryChanged;
+  // Someone may have put the entry's protection back since the install.
+  const HookStatus status = MakeEntryWritable(target);
+  if (status != HookStatus::Ok) return status;
   const auto* moved = reinterpret_cast<const uint8_t*>(trampoline);
   std::vector<uint8_t> original(moved, moved + length);
   RetargetBranches(reinterpret_cast<CodeAddress>(original.data()), length, trampoline, target);
   // Only the jump's bytes were changed, and only they were made writable.
-  std::memcpy(AsPointer(target), original.data(), kJumpLength);
+  std::copy_n(original.begin(), kJumpLength, entry.begin());
+  PatchEntry(target, entry, moves);
+  return HookStatus::Ok;
+}
+
+std::vector<int32_t> InstructionStarts(CodeAddress code, int32_t length) {
+  std::vector<int32_t> starts;
+  for (int32_t x = 0; x < length; x += GetInstructionLength(code + x)) starts.push_back(x);
+  return starts;
 }
 
 void SealTrampoline(CodeAddress trampoline, int32_t length, const HookSeal& seal) {

@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "crashguard/held_threads.h"
 #include "crashguard/hook_status.h"
 #include "crashguard/instruction_decoder.h"
 
@@ -20,22 +21,29 @@ constexpr int32_t kJumpLength = 5;
 HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, CodeAddress& block,
                           int32_t& length);
 // Makes the entry writable, builds codeTemplate followed by a jump to
-// replacement, and aims the entry at it.
+// replacement, and aims the entry at it while the other threads are held and
+// moved as `moves` says.
 HookStatus MakePatchStub(CodeAddress target, CodeAddress replacement, const std::vector<uint8_t>& codeTemplate,
-                         CodeAddress& stub);
+                         CodeAddress& stub, const std::vector<ThreadMove>& moves = {});
 // Puts the entry's first kJumpLength bytes back from the trampoline's first
-// length bytes, their relative branches re-aimed from there.
-void RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target);
+// length bytes, their relative branches re-aimed from there, in the same way.
+// EntryChanged, with nothing written, unless the entry still jumps to stub.
+HookStatus RestoreEntry(CodeAddress trampoline, int32_t length, CodeAddress target, CodeAddress stub,
+                        const std::vector<ThreadMove>& moves);
+// Offsets of the whole instructions in the first length bytes at code.
+std::vector<int32_t> InstructionStarts(CodeAddress code, int32_t length);
 
 // The hook a trampoline belongs to, kept in its slot after the jump back. A
 // copy of a hook record that outlived its hook finds no such seal: the slot
-// was wiped when it was freed, or another hook's seal lies there now.
+// was wiped when it was freed or the hook switched to pass-through, or a later
+// hook's seal lies there now, whose generation no earlier hook had.
 struct HookSeal {
   CodeAddress patchStub;
   CodeAddress target;
   CodeAddress replacement;
+  uint32_t generation;
 };
-static_assert(std::is_standard_layout_v<HookSeal> && sizeof(HookSeal) == 12);
+static_assert(std::is_standard_layout_v<HookSeal> && sizeof(HookSeal) == 16);
 constexpr int32_t kSealLength = sizeof(HookSeal);
 void SealTrampoline(CodeAddress trampoline, int32_t length, const HookSeal& seal);
 bool IsTrampolineSealed(CodeAddress trampoline, int32_t length, const HookSeal& seal);

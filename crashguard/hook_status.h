@@ -15,7 +15,8 @@ enum class HookStatus {
   CodeTooLarge,       // more code than a code slot holds
   NoMemory,           // no executable page could be had
   ProtectionRefused,  // the entry could not be made writable
-  NotHooked,          // nothing to remove
+  NotHooked,          // nothing to remove: the object holds no hook, or not the one installed now
+  EntryChanged,       // the entry no longer jumps to this hook: a later hook's jump, other code, or none
   UnknownMode,        // a removal mode other than restore or pass-through
 };
 
