@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/owned.h"
 #include "crashguard/api_hook.h"
 #include "crashguard/code_buffer.h"
 #include "crashguard/hook_blocks.h"
@@ -394,6 +395,119 @@ INSTANTIATE_TEST_SUITE_P(
         ReturnsEarly("RetPop", {0x31, 0xC0, 0xF2, 0xC2, 0x04, 0x00}), ReturnsEarly("FarRet", {0x31, 0xC0, 0x2E, 0xCB}),
         ReturnsEarly("FarRetPop", {0x31, 0xC0, 0x64, 0xF3, 0xCA, 0x08, 0x00})),
     [](const ::testing::TestParamInfo<PlacedEntry>& info) { return std::string(info.param.name); });
+
+// Hooks of one placed FrameSubtract by up to two objects (and a copy of one):
+// the replacement of slot k adds 1000 * (k + 1) to what its own object's
+// CallOriginal gives, so a plain call tells which hooks the entry runs.
+enum class Op { Hook, Copy, Restore, PassThrough, CallOriginal, Plain, Protect, Decommit, Overwrite };
+struct Step {
+  Op op;
+  int slot = 0;  // Copy: the slot copied into slot 2; Protect: the protection
+  int32_t expected = 0;
+};
+struct OperationOrder {
+  const char* name;
+  std::vector<Step> steps;
+};
+
+ApiHook* slots[3] = {};
+
+template <int k>
+int SlotReplacement(int a, int b) {
+  return slots[k]->CallOriginal(a, b) + 1000 * (k + 1);
+}
+const CodeAddress kSlotReplacements[2] = {Address(SlotReplacement<0>), Address(SlotReplacement<1>)};
+
+class HookOperationOrders : public ApiHookTest, public ::testing::WithParamInterface<OperationOrder> {};
+
+// No order of operations through any object crashes, writes over bytes that
+// are not the hook's own, or runs code that is not its hook's.
+TEST_P(HookOperationOrders, CheckTheHookIsStillTheOneInstalled) {
+  const PlacedCode placed(kFrameSubtract, PAGE_EXECUTE_READ, true, 100);
+  const auto subtract = reinterpret_cast<int (*)(int, int)>(placed.at);
+  for (const Step& step : GetParam().steps) {
+    ApiHook*& hook = slots[step.slot & 3];
+    DWORD old;
+    switch (step.op) {
+      case Op::Hook:
+        ReleaseApiHook(hook);  // a new object each time
+        hook = AllocateApiHook();
+        ASSERT_EQ(hook->HookByAddress(placed.at, kSlotReplacements[step.slot]), step.expected);
+        break;
+      case Op::Copy: ReleaseApiHook(slots[2]); slots[2] = slots[step.slot]->CopyApiHook(); break;
+      case Op::Restore: EXPECT_EQ(hook->RemoveHook(kRestoreEntry), step.expected) << step.slot; break;
+      case Op::PassThrough: EXPECT_EQ(hook->RemoveHook(kPassThrough), step.expected) << step.slot; break;
+      case Op::CallOriginal: EXPECT_EQ(hook->CallOriginal(9, 2), step.expected) << step.slot; break;
+      case Op::Plain: EXPECT_EQ(subtract(9, 2), step.expected); break;
+      case Op::Protect: VirtualProtect(placed.base, 4096, step.slot, &old); break;
+      case Op::Decommit: VirtualFree(placed.base, 4096, MEM_DECOMMIT); break;
+      case Op::Overwrite:  // other code loaded where the function was
+        VirtualProtect(placed.base, 4096, PAGE_EXECUTE_READWRITE, &old);
+        std::memcpy(reinterpret_cast<void*>(placed.at), reinterpret_cast<void*>(HotPatchAdd), 13);
+        break;
+    }
+  }
+  for (ApiHook*& hook : slots) ReleaseApiHook(hook);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Orders, HookOperationOrders,
+    ::testing::Values(
+        OperationOrder{"StaleCopyMeetsANewHookWithTheSameBlocks",
+                       {{Op::Hook, 0, 1}, {Op::Copy, 0}, {Op::Restore, 0, 1}, {Op::Hook, 0, 1}, {Op::Restore, 2, 0},
+                        {Op::PassThrough, 2, 0}, {Op::CallOriginal, 2, 0}, {Op::Plain, 0, 1007},
+                        {Op::CallOriginal, 0, 7}, {Op::Restore, 0, 1}, {Op::Plain, 0, 7}}},
+        OperationOrder{"RemovedHookCallsNothing",
+                       {{Op::Hook, 0, 1}, {Op::Copy, 0}, {Op::Restore, 0, 1}, {Op::CallOriginal, 2, 0},
+                        {Op::Hook, 1, 1}, {Op::CallOriginal, 2, 0}, {Op::Plain, 0, 2007}, {Op::Restore, 1, 1}}},
+        OperationOrder{"NewerRemovedFirstHandsTheEntryBack",
+                       {{Op::Hook, 0, 1}, {Op::Hook, 1, 1}, {Op::Plain, 0, 3007}, {Op::Restore, 1, 1},
+                        {Op::Plain, 0, 1007}, {Op::Restore, 0, 1}, {Op::Plain, 0, 7}}},
+        OperationOrder{"OlderIsNotRestoredUnderTheNewer",
+                       {{Op::Hook, 0, 1}, {Op::Hook, 1, 1}, {Op::Restore, 0, 0}, {Op::Plain, 0, 3007},
+                        {Op::PassThrough, 0, 1}, {Op::Plain, 0, 2007}, {Op::Restore, 1, 1}, {Op::Plain, 0, 7},
+                        {Op::Restore, 0, 0}}},
+        OperationOrder{"CodeGone",
+                       {{Op::Hook, 0, 1}, {Op::Decommit}, {Op::Restore, 0, 0}, {Op::PassThrough, 0, 1}}},
+        OperationOrder{"OtherCodeInItsPlace",
+                       {{Op::Hook, 0, 1}, {Op::Overwrite}, {Op::Restore, 0, 0}, {Op::Plain, 0, 11}}},
+        OperationOrder{"EntryProtectedAgain",
+                       {{Op::Hook, 0, 1}, {Op::Protect, PAGE_EXECUTE}, {Op::Restore, 0, 0},
+                        {Op::Protect, PAGE_EXECUTE_READ}, {Op::Restore, 0, 1}, {Op::Plain, 0, 7}}}),
+    [](const ::testing::TestParamInfo<OperationOrder>& info) { return std::string(info.param.name); });
+
+struct Caller {
+  int (*function)(int, int);
+  volatile LONG stop;
+  volatile LONG calls;
+  volatile LONG wrong;
+};
+
+DWORD WINAPI CallOnAndOn(LPVOID parameter) {
+  auto& caller = *static_cast<Caller*>(parameter);
+  for (int i = 0; !caller.stop; ++i) {
+    if (caller.function(i, 3) != i - 3) InterlockedIncrement(&caller.wrong);
+    InterlockedIncrement(&caller.calls);
+  }
+  return 0;
+}
+
+int SubtractItself(int a, int b) { return a - b; }
+
+TEST_F(ApiHookTest, ThreadRunningTheEntryWhileItChangesGetsItsResults) {
+  const PlacedCode placed(kFrameSubtract, PAGE_EXECUTE_READ, true, 100);
+  Caller caller{reinterpret_cast<int (*)(int, int)>(placed.at)};
+  const shell::OwnedHandle thread(CreateThread(nullptr, 0, CallOnAndOn, &caller, 0, nullptr));
+  ASSERT_TRUE(thread);
+  while (caller.calls == 0) Sleep(1);
+  for (int round = 0; round < 200; ++round) {
+    ASSERT_EQ(hook->Install(placed.at, Address(SubtractItself)), HookStatus::Ok);
+    ASSERT_EQ(hook->Remove(kRestoreEntry), HookStatus::Ok);
+  }
+  caller.stop = 1;
+  ASSERT_EQ(WaitForSingleObject(thread.Get(), testing_support::kHangBoundMs), WAIT_OBJECT_0);
+  EXPECT_EQ(caller.wrong, 0);
+}
 
 TEST_F(ApiHookTest, FullAddressSpaceLeavesNoMemoryForCode) {
   std::vector<void*> reserved;
