@@ -460,6 +460,9 @@ INSTANTIATE_TEST_SUITE_P(
         OperationOrder{"RemovedHookCallsNothing",
                        {{Op::Hook, 0, 1}, {Op::Copy, 0}, {Op::Restore, 0, 1}, {Op::CallOriginal, 2, 0},
                         {Op::Hook, 1, 1}, {Op::CallOriginal, 2, 0}, {Op::Plain, 0, 2007}, {Op::Restore, 1, 1}}},
+        OperationOrder{"PassedThroughIsNoLongerInstalled",
+                       {{Op::Hook, 0, 1}, {Op::Copy, 0}, {Op::PassThrough, 0, 1}, {Op::Restore, 2, 0},
+                        {Op::CallOriginal, 2, 0}, {Op::Plain, 0, 7}}},
         OperationOrder{"NewerRemovedFirstHandsTheEntryBack",
                        {{Op::Hook, 0, 1}, {Op::Hook, 1, 1}, {Op::Plain, 0, 3007}, {Op::Restore, 1, 1},
                         {Op::Plain, 0, 1007}, {Op::Restore, 0, 1}, {Op::Plain, 0, 7}}},
@@ -496,7 +499,7 @@ int SubtractItself(int a, int b) { return a - b; }
 
 TEST_F(ApiHookTest, ThreadRunningTheEntryWhileItChangesGetsItsResults) {
   const PlacedCode placed(kFrameSubtract, PAGE_EXECUTE_READ, true, 100);
-  Caller caller{reinterpret_cast<int (*)(int, int)>(placed.at)};
+  Caller caller{reinterpret_cast<int (*)(int, int)>(placed.at), 0, 0, 0};
   const shell::OwnedHandle thread(CreateThread(nullptr, 0, CallOnAndOn, &caller, 0, nullptr));
   ASSERT_TRUE(thread);
   while (caller.calls == 0) Sleep(1);
