@@ -164,6 +164,12 @@ BY_HANDLE_FILE_INFORMATION FileInfo(const std::string& path) {
 
 DWORD LinkCount(const std::string& path) { return FileInfo(path).nNumberOfLinks; }
 
+// The probe has put in the hooks that make a check fault, which it does once the guard is on.
+bool ProbeHooked(kavrel_testing::KavrelDriver& kavrel) {
+  return testing_support::WaitUntil([&] { return Has(kavrel.Process().Output(), "hooked|"); },
+                                    testing_support::kHangBoundMs);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   const BY_HANDLE_FILE_INFORMATION x = FileInfo(a), y = FileInfo(b);
   return x.nNumberOfLinks != 0 && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
@@ -181,7 +187,7 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   settings.projects.push_back({src, backup, true});
   kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
   ASSERT_TRUE(kavrel.Start(settings));
-  Sleep(1000);  // the probe hooks the link call once the guard is on
+  ASSERT_TRUE(ProbeHooked(kavrel));
   kavrel.ClickStart();
   HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, 60000);
   ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.WaitForExit(0) << kavrel.Process().Output();
@@ -203,7 +209,7 @@ TEST(CrashGuard, AWorkerThatFaultsDuringARealCheckEndsAloneAndTheNextPassTakesUp
   EXPECT_EQ(LinkCount(src + "fault_here.txt"), 2u);
   kavrel.Close();
   EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
-  EXPECT_EQ(kavrel.Process().Output(), "");
+  EXPECT_EQ(kavrel.Process().Output(), "hooked|");
 }
 
 // The first project's check thread faults; the second project, whose tree
@@ -231,7 +237,7 @@ TEST(CrashGuard, ACheckThreadThatFaultsEndsAloneAndTheNextProjectGetsAFreshCheck
     settings.projects.push_back({second, secondBackup});
     kavrel_testing::KavrelDriver kavrel(root.path(), testing_support::TestProgramDirectory() + "crash_guard_probe.exe");
     ASSERT_TRUE(kavrel.Start(settings));
-    Sleep(1000);
+    ASSERT_TRUE(ProbeHooked(kavrel));
     kavrel.ClickStart();
     HWND box = testing_support::FindProcessWindow(kavrel.Process().Id(), kBoxClass, testing_support::kHangBoundMs);
     ASSERT_NE(box, nullptr) << kavrel.Progress() << kavrel.Process().Output();
@@ -256,7 +262,7 @@ TEST(CrashGuard, ACheckThreadThatFaultsEndsAloneAndTheNextProjectGetsAFreshCheck
     }
     kavrel.Close();
     EXPECT_EQ(kavrel.WaitForExit(testing_support::kHangBoundMs), 0);
-    EXPECT_EQ(kavrel.Process().Output(), "");
+    EXPECT_EQ(kavrel.Process().Output(), "hooked|");
   }
 }
 

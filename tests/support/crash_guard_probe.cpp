@@ -216,6 +216,7 @@ void RunMode() {
     g_linkHook = Hook("kernel32", "CreateHardLinkW", reinterpret_cast<void*>(&FaultingCreateHardLink));
     g_attributesHook = Hook("kernel32", "SetFileAttributesA", reinterpret_cast<void*>(&FaultingSetFileAttributes));
     g_textHook = Hook("user32", "SetWindowTextA", reinterpret_cast<void*>(&FaultingSetWindowText));
+    Print("hooked");
     return;
   }
   if (m == "threads") FaultOnThreads();

@@ -426,7 +426,7 @@ TEST_P(HookOperationOrders, CheckTheHookIsStillTheOneInstalled) {
   const PlacedCode placed(kFrameSubtract, PAGE_EXECUTE_READ, true, 100);
   const auto subtract = reinterpret_cast<int (*)(int, int)>(placed.at);
   for (const Step& step : GetParam().steps) {
-    ApiHook*& hook = slots[step.slot & 3];
+    ApiHook*& hook = slots[step.slot % 3];
     DWORD old;
     switch (step.op) {
       case Op::Hook:
