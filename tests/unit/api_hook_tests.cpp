@@ -27,6 +27,7 @@ int ShortJumpEntry();                   // EB ...
 int ConditionalJumpEntry();             // 74 ...
 int NearConditionalJumpEntry();         // 0F 84 ...
 int Seven();
+int RetBeforeAnExport();                // push 7, pop eax, ret, then int3 padding an export starts in
 }
 
 asm(R"(
@@ -65,6 +66,15 @@ _NearConditionalJumpEntry:
   .p2align 4
 _Seven:
   .byte 0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3
+  .globl _RetBeforeAnExport, _ExportInPadding
+  .p2align 4
+_RetBeforeAnExport:
+  .byte 0x6A, 0x07, 0x58, 0xC3, 0xCC, 0xCC, 0xCC, 0xCC
+_ExportInPadding:
+  .byte 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC
+  .section .drectve
+  .ascii " -export:ExportInPadding"
+  .text
 )");
 
 namespace {
@@ -206,6 +216,14 @@ TEST_F(ApiHookTest, NearConditionalJumpIsReaimedBothWays) {
   EXPECT_EQ(hook->CallOriginal(), 0) << "the moved jump still lands behind the entry";
   ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
   EXPECT_EQ(EntryBytes(target, 9), before);
+}
+
+TEST_F(ApiHookTest, PaddingThatAnExportStartsInIsNotFree) {
+  const CodeAddress target = Address(RetBeforeAnExport);
+  const std::vector<uint8_t> before = EntryBytes(target, 16);
+  EXPECT_EQ(hook->Install(target, Address(ReturnMinusOne)), HookStatus::EntryTooShort);
+  EXPECT_EQ(EntryBytes(target, 16), before);
+  EXPECT_EQ(RetBeforeAnExport(), 7);
 }
 
 // Entries that cannot be read as they would be copied: execute-only memory,
