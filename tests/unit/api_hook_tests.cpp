@@ -440,7 +440,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlacedEntry{"ReadWriteExecute", kFrameSubtract, PAGE_EXECUTE_READWRITE, true, 100, HookStatus::Ok},
         PlacedEntry{"ReadExecute", kFrameSubtract, PAGE_EXECUTE_READ, true, 100, HookStatus::Ok},
         PlacedEntry{"MovedBytesCrossAPage", kFrameSubtract, PAGE_EXECUTE_READ, true, 5, HookStatus::Ok},
-        PlacedEntry{"RunsIntoAReservedPage", kFrameSubtract, PAGE_EXECUTE_READ, false, 3, HookStatus::NotExecutable},
+        PlacedEntry{"RunsIntoAReservedPage", kFrameSubtract, PAGE_EXECUTE_READ, false, 3, HookStatus::UnreadableEntry},
         ReturnsEarly("Ret", {0x31, 0xC0, 0xC3}), ReturnsEarly("RepRet", {0x31, 0xC0, 0xF3, 0xC3}),
         ReturnsEarly("RetPop", {0xF2, 0xC2, 0x04, 0x00}), ReturnsEarly("FarRet", {0x31, 0xC0, 0x2E, 0xCB}),
         ReturnsEarly("FarRetPop", {0x64, 0xCA, 0x08, 0x00}), ReturnsEarly("Iret", {0x31, 0xC0, 0xCF}),
