@@ -32,7 +32,9 @@ size_t AccessibleLength(uint32_t address, size_t limit, DWORD wanted) {
 
 }  // namespace
 
-bool IsReadableRange(uint32_t address, size_t size) { return AccessibleLength(address, size, kReadable) == size; }
+size_t ReadableLength(uint32_t address, size_t limit) { return AccessibleLength(address, limit, kReadable); }
+
+bool IsReadableRange(uint32_t address, size_t size) { return ReadableLength(address, size) == size; }
 
 bool IsExecutableRange(uint32_t address, size_t size) {
   return AccessibleLength(address, size, kExecutable) == size;

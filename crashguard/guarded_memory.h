@@ -11,6 +11,8 @@ namespace crashguard {
 // Every byte of [address, address + size) is committed and may be read now
 // (no guard page).
 bool IsReadableRange(uint32_t address, size_t size);
+// How many bytes from address on, up to limit, may be read now.
+size_t ReadableLength(uint32_t address, size_t limit);
 // The same for running code there.
 bool IsExecutableRange(uint32_t address, size_t size);
 

@@ -18,9 +18,58 @@ void* AsPointer(CodeAddress address) { return reinterpret_cast<void*>(address); 
 // Re-aims each relative call and jump of `length` bytes of whole instructions
 // that moved from oldBase to newBase; they are read where they lie, at `bytes`.
 void RetargetBranches(CodeAddress bytes, int32_t length, CodeAddress oldBase, CodeAddress newBase) {
-  for (int32_t x = 0; x < length; x += GetInstructionLength(bytes + x)) {
+  for (int32_t x = 0, k; x < length; x += k) {
+    k = GetInstructionLength(bytes + x);
+    if (k <= 0) return;  // never for bytes the trampoline was built from
     RetargetRelativeBranch(bytes + x, oldBase, newBase);
   }
+}
+
+// Whether an export of the module holding from starts in [from, to).
+bool ExportStartsIn(CodeAddress from, CodeAddress to) {
+  HMODULE module;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(from), &module))
+    return false;
+  const auto base = reinterpret_cast<CodeAddress>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  if (entry.Size == 0) return false;
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + entry.VirtualAddress);
+  const auto* functions = reinterpret_cast<const DWORD*>(base + exports->AddressOfFunctions);
+  for (DWORD i = 0; i < exports->NumberOfFunctions; ++i)
+    if (functions[i] != 0 && base + functions[i] - from < to - from) return true;
+  return false;
+}
+
+// Bytes from `from` on, after an instruction the flow never passes, that no
+// code reaches: int3 or nop up to the first 16-byte boundary a jump's length
+// past the patch (code starting there keeps the five bytes before it, where
+// hot patching writes), with no export of the module starting among them.
+bool IsFreePadding(CodeAddress target, const std::vector<uint8_t>& entry, int32_t from, int32_t patched) {
+  const CodeAddress boundary = (target + patched + kJumpLength + 15) & ~CodeAddress{15};
+  const auto end = static_cast<int32_t>(boundary - target);
+  if (end > static_cast<int32_t>(entry.size())) return false;
+  for (int32_t x = from; x < end; ++x)
+    if (entry[x] != 0xCC && entry[x] != 0x90) return false;
+  return !ExportStartsIn(target + from, boundary);
+}
+
+// Whether a 32-bit relative branch among the moved bytes leads back into them,
+// where the patch will lie.
+bool BranchesIntoMovedBytes(const std::vector<uint8_t>& entry, int32_t length) {
+  for (int32_t x = 0; x < length;) {
+    const InstructionShape shape = MeasureInstruction(entry.data() + x, length - x);
+    if (shape.length == 0) return false;  // padding after the last instruction
+    if (shape.relativeSize == 4) {
+      int32_t displacement;
+      std::memcpy(&displacement, entry.data() + x + shape.relativeOffset, sizeof displacement);
+      if (static_cast<uint32_t>(x + shape.length + displacement) < static_cast<uint32_t>(length)) return true;
+    }
+    x += shape.length;
+  }
+  return false;
 }
 
 // Write-copy keeps a loaded image's page private to this process; memory the
@@ -55,22 +104,30 @@ void PatchEntry(CodeAddress target, const EntryBytes& bytes, const std::vector<T
 
 HookStatus MakeTrampoline(CodeAddress target, int32_t minimum, int32_t reserve, CodeAddress& block,
                           int32_t& length) {
-  CodeAddress p = target;
+  // One guarded copy of the entry, enough for the padding check too: the bytes
+  // decoded are the bytes moved, read under the protection they are read with.
+  const int32_t wanted = (minimum > 0 ? minimum : 0) + kLongestInstruction + kJumpLength + 16;
+  std::vector<uint8_t> entry(ReadableLength(target, static_cast<size_t>(wanted)));
+  if (!entry.empty()) std::memcpy(entry.data(), AsPointer(target), entry.size());
+  const auto available = static_cast<int32_t>(entry.size());
   int32_t n = 0;
   while (n < minimum) {
-    const int32_t k = GetInstructionLength(p);
-    if (k <= 0) return HookStatus::NotExecutable;  // only address 0 has no length
-    if (IsCopyableInstruction(p) == 0) return HookStatus::UnsupportedEntry;
-    if (IsReturnInstruction(p)) break;  // not copied
-    p += k;
-    n += k;
+    const InstructionShape shape = MeasureInstruction(entry.data() + n, available - n);
+    if (shape.length == 0) return shape.cutShort ? HookStatus::UnreadableEntry : HookStatus::UnknownInstruction;
+    if (!IsCarriable(shape)) return HookStatus::UnsupportedEntry;
+    n += shape.length;
+    if (EndsTheFlow(shape)) {
+      // The patch may cover what follows only when nothing runs there.
+      if (n < minimum && !IsFreePadding(target, entry, n, minimum)) return HookStatus::EntryTooShort;
+      if (n < minimum) n = minimum;
+      break;
+    }
   }
-  // A function that returns within the patch would have its jump written over what follows it.
-  if (n < minimum) return HookStatus::EntryTooShort;
+  if (BranchesIntoMovedBytes(entry, n)) return HookStatus::UnsupportedEntry;
   // Instructions that run into memory that is not code are never copied.
   if (!IsExecutableRange(target, n)) return HookStatus::NotExecutable;
   length = n;
-  const HookStatus status = TakeCodeSlot(n + reserve, AsPointer(target), n, block);
+  const HookStatus status = TakeCodeSlot(n + reserve, entry.data(), n, block);
   if (status != HookStatus::Ok) return status;
   RetargetBranches(block, n, target, block);
   return HookStatus::Ok;

@@ -10,8 +10,10 @@ enum class HookStatus {
   ExportNotFound,     // the module has no such export
   NotExecutable,      // the target or the replacement is not executable code
   StillHooked,        // the object already holds a hook
-  UnsupportedEntry,   // a short or conditional branch among the bytes to move
-  EntryTooShort,      // the function returns before the jump would fit
+  UnsupportedEntry,   // a branch of 8 or 16 bits, or one into the bytes to move
+  EntryTooShort,      // the flow leaves the function before the jump would fit
+  UnknownInstruction, // an instruction the decoder does not take (or an invalid one)
+  UnreadableEntry,    // the bytes to move may not be read (execute-only, guard or no-access memory)
   CodeTooLarge,       // more code than a code slot holds
   NoMemory,           // no executable page could be had
   ProtectionRefused,  // the entry could not be made writable

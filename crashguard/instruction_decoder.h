@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "crashguard/instruction_length_table.h"
+
 namespace crashguard {
 
 using CodeAddress = uint32_t;
@@ -13,21 +15,30 @@ static_assert(sizeof(void*) == sizeof(CodeAddress), "32-bit code only");
 uint8_t ReadCodeByte(CodeAddress address);
 uint32_t ReadCodeDword(CodeAddress address);
 
-// Length of the instruction at address (prefixes included); 0 for address 0.
-int32_t DecodeInstruction(CodeAddress address);
+// The instruction at address, read only where memory may be read now.
+InstructionShape DecodeInstruction(CodeAddress address);
+// Its length (prefixes included); 0 for address 0, an unknown or invalid
+// instruction, or one whose bytes cannot all be read.
 int32_t GetInstructionLength(CodeAddress address);
 
-// 0 for a short or conditional jump, LOOP/JECXZ, a 0F 8x jump, or address 0.
+// Whether a trampoline can carry the instruction: known, and no relative branch but of 32 bits.
+bool IsCarriable(const InstructionShape& shape);
+// 0 for a branch the trampoline cannot carry: a relative one of 8 or 16 bits
+// (short and conditional jumps, LOOP/JECXZ, any branch under 66), whatever
+// prefixes it carries; also for address 0 and what the decoder does not take.
 int32_t IsCopyableInstruction(CodeAddress address);
 
-// A near or far return (C3, C2 iw, CB, CA iw), whatever prefixes it carries.
-bool IsReturnInstruction(CodeAddress address);
+// Execution never falls through to the next instruction: every near and far
+// return, iret, a jump through a register or memory, a far or relative jump,
+// int3, hlt, ud0, ud1 and ud2.
+bool EndsTheFlow(const InstructionShape& shape);
 
 // Destination of the E9 jump at address, 0 when the byte there is not E9.
 CodeAddress FollowJump(CodeAddress address);
 // Writes E9 rel32 at `at`; memory protection is the caller's concern.
 void WriteJump(CodeAddress at, CodeAddress destination);
-// Re-aims an E8/E9 rel32 moved from oldBase + x to newBase + x; 1 when it was one.
+// Re-aims the 32-bit relative displacement of a call, jump or conditional jump
+// (behind any prefixes) moved from oldBase + x to newBase + x; 1 when it was one.
 int32_t RetargetRelativeBranch(CodeAddress at, CodeAddress oldBase, CodeAddress newBase);
 
 // A valid code address: nonzero and in executable memory.

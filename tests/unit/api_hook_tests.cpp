@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -27,6 +28,7 @@ int ShortJumpEntry();                   // EB ...
 int ConditionalJumpEntry();             // 74 ...
 int NearConditionalJumpEntry();         // 0F 84 ...
 int Seven();
+int RetBeforeAnExport();                // push 7, pop eax, ret, then int3 padding an export starts in
 }
 
 asm(R"(
@@ -65,6 +67,15 @@ _NearConditionalJumpEntry:
   .p2align 4
 _Seven:
   .byte 0xB8, 0x07, 0x00, 0x00, 0x00, 0xC3
+  .globl _RetBeforeAnExport, _ExportInPadding
+  .p2align 4
+_RetBeforeAnExport:
+  .byte 0x6A, 0x07, 0x58, 0xC3, 0xCC, 0xCC, 0xCC, 0xCC
+_ExportInPadding:
+  .byte 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC
+  .section .drectve
+  .ascii " -export:ExportInPadding"
+  .text
 )");
 
 namespace {
@@ -185,8 +196,7 @@ TEST_F(ApiHookTest, RelativeCallInTheEntryKeepsItsDestination) {
 }
 
 TEST_F(ApiHookTest, EntriesStartingWithShortBranchesAreRefused) {
-  for (CodeAddress target : {Address(ShortJumpEntry), Address(ConditionalJumpEntry),
-                             Address(NearConditionalJumpEntry)}) {
+  for (CodeAddress target : {Address(ShortJumpEntry), Address(ConditionalJumpEntry)}) {
     const std::vector<uint8_t> before = EntryBytes(target, 8);
     EXPECT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 0);
     EXPECT_EQ(EntryBytes(target, 8), before);
@@ -195,8 +205,50 @@ TEST_F(ApiHookTest, EntriesStartingWithShortBranchesAreRefused) {
   }
   EXPECT_EQ(ShortJumpEntry(), 0);
   EXPECT_EQ(ConditionalJumpEntry(), 0);
-  EXPECT_EQ(NearConditionalJumpEntry(), 0);
   EXPECT_EQ(replacementCalls, 0);
+}
+
+TEST_F(ApiHookTest, NearConditionalJumpIsReaimedBothWays) {
+  const CodeAddress target = Address(NearConditionalJumpEntry);
+  const std::vector<uint8_t> before = EntryBytes(target, 9);
+  ASSERT_EQ(hook->HookByAddress(target, Address(ReturnMinusOne)), 1);
+  EXPECT_EQ(hook->copiedLength, 6);
+  EXPECT_EQ(NearConditionalJumpEntry(), -1);
+  EXPECT_EQ(hook->CallOriginal(), 0) << "the moved jump still lands behind the entry";
+  ASSERT_EQ(hook->RemoveHook(kRestoreEntry), 1);
+  EXPECT_EQ(EntryBytes(target, 9), before);
+}
+
+TEST_F(ApiHookTest, PaddingThatAnExportStartsInIsNotFree) {
+  const CodeAddress target = Address(RetBeforeAnExport);
+  const std::vector<uint8_t> before = EntryBytes(target, 16);
+  EXPECT_EQ(hook->Install(target, Address(ReturnMinusOne)), HookStatus::EntryTooShort);
+  EXPECT_EQ(EntryBytes(target, 16), before);
+  EXPECT_EQ(RetBeforeAnExport(), 7);
+}
+
+// Entries that cannot be read as they would be copied: execute-only memory,
+// and instructions that run on into an execute-only page.
+TEST_F(ApiHookTest, UnreadableEntriesAreRefused) {
+  for (const uint32_t fromPageEnd : {100u, 3u}) {
+    auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(base, nullptr);
+    uint8_t* at = base + 4096 - fromPageEnd;
+    const std::vector<uint8_t> code = EntryBytes(Address(FrameSubtract), 16);
+    std::memcpy(at, code.data(), code.size());
+    DWORD old;
+    VirtualProtect(base, 8192, PAGE_EXECUTE, &old);
+    if (fromPageEnd == 3) VirtualProtect(base, 4096, PAGE_EXECUTE_READ, &old);
+    if (fromPageEnd == 100) {
+      // Some systems let the processor read such pages all the same; the engine goes by the protection.
+      std::printf("execute-only memory is %sreadable here\n", IsBadReadPtr(at, 1) ? "not " : "");
+    }
+    EXPECT_EQ(hook->Install(Address(at), Address(ReturnMinusOne)), HookStatus::UnreadableEntry) << fromPageEnd;
+    VirtualProtect(base, 8192, PAGE_EXECUTE_READWRITE, &old);
+    EXPECT_EQ(EntryBytes(Address(at), code.size()), code);
+    EXPECT_EQ(hook->trampoline, 0u);
+    VirtualFree(base, 0, MEM_RELEASE);
+  }
 }
 
 TEST_F(ApiHookTest, InvalidTargetsAndUnknownExportsFail) {
@@ -286,7 +338,7 @@ TEST_F(ApiHookTest, EachFailureNamesItsOwnStatus) {
   EXPECT_EQ(hook->Install(data, replacement), HookStatus::NotExecutable);
   EXPECT_EQ(hook->Install(Address(FrameSubtract), data), HookStatus::NotExecutable);
   EXPECT_EQ(hook->Install(Address(ShortJumpEntry), replacement), HookStatus::UnsupportedEntry);
-  EXPECT_EQ(hook->Install(Address(NearConditionalJumpEntry), replacement), HookStatus::UnsupportedEntry);
+  EXPECT_EQ(hook->Install(Address(ConditionalJumpEntry), replacement), HookStatus::UnsupportedEntry);
   EXPECT_EQ(hook->InstallByName("no_such_module.dll", "CreateThread", replacement), HookStatus::ModuleNotLoaded);
   EXPECT_EQ(hook->InstallByName("kernelbase", "NoSuchExportAnywhere", replacement), HookStatus::ExportNotFound);
   CodeAddress block = 0;
@@ -389,11 +441,39 @@ INSTANTIATE_TEST_SUITE_P(
         PlacedEntry{"ReadWriteExecute", kFrameSubtract, PAGE_EXECUTE_READWRITE, true, 100, HookStatus::Ok},
         PlacedEntry{"ReadExecute", kFrameSubtract, PAGE_EXECUTE_READ, true, 100, HookStatus::Ok},
         PlacedEntry{"MovedBytesCrossAPage", kFrameSubtract, PAGE_EXECUTE_READ, true, 5, HookStatus::Ok},
-        PlacedEntry{"RunsIntoAReservedPage", kFrameSubtract, PAGE_EXECUTE_READ, false, 3, HookStatus::NotExecutable},
+        PlacedEntry{"RunsIntoAReservedPage", kFrameSubtract, PAGE_EXECUTE_READ, false, 3, HookStatus::UnreadableEntry},
         ReturnsEarly("Ret", {0x31, 0xC0, 0xC3}), ReturnsEarly("RepRet", {0x31, 0xC0, 0xF3, 0xC3}),
-        ReturnsEarly("RetAfterFourBytes", {0x8B, 0x44, 0x24, 0x04, 0x3E, 0x66, 0xC3}),
-        ReturnsEarly("RetPop", {0x31, 0xC0, 0xF2, 0xC2, 0x04, 0x00}), ReturnsEarly("FarRet", {0x31, 0xC0, 0x2E, 0xCB}),
-        ReturnsEarly("FarRetPop", {0x31, 0xC0, 0x64, 0xF3, 0xCA, 0x08, 0x00})),
+        ReturnsEarly("RetPop", {0xF2, 0xC2, 0x04, 0x00}), ReturnsEarly("FarRet", {0x31, 0xC0, 0x2E, 0xCB}),
+        ReturnsEarly("FarRetPop", {0x64, 0xCA, 0x08, 0x00}), ReturnsEarly("Iret", {0x31, 0xC0, 0xCF}),
+        ReturnsEarly("JumpThroughRegister", {0xFF, 0xE1}), ReturnsEarly("JumpThroughMemory", {0xFF, 0x65, 0x08}),
+        ReturnsEarly("Int3", {0xCC}), ReturnsEarly("Ud2", {0x0F, 0x0B}), ReturnsEarly("Hlt", {0x90, 0xF4}),
+        // Padding that another function's hot-patch bytes or entry may lie in.
+        PlacedEntry{"PaddingShortOfTheBoundary", {0x6A, 0x07, 0x58, 0xC3, 0xCC, 0xCC, 0xCC, 0xCC}, PAGE_EXECUTE_READ,
+                    true, 96, HookStatus::EntryTooShort},
+        PlacedEntry{"PaddingOtherThanInt3OrNop", {0x6A, 0x07, 0x58, 0xC3, 0xCC, 0x00, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC,
+                    0xCC, 0xCC, 0xCC, 0xCC, 0xCC}, PAGE_EXECUTE_READ, true, 96, HookStatus::EntryTooShort},
+        // push 7, pop eax, ret, then int3 and nop to the 16-byte boundary: the return moves with the padding.
+        PlacedEntry{"RetBeforePadding", {0x6A, 0x07, 0x58, 0xC3, 0xCC, 0x90, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC,
+                    0xCC, 0xCC, 0xCC, 0xCC}, PAGE_EXECUTE_READ, true, 96, HookStatus::Ok},
+        // A return behind prefixes that ends past the five bytes moves whole.
+        PlacedEntry{"PrefixedRetPastFiveBytes", {0x6A, 0x07, 0x58, 0x90, 0x3E, 0xF3, 0xC3}, PAGE_EXECUTE_READ, true,
+                    100, HookStatus::Ok},
+        // Branches behind prefixes: 8 and 16 bits are refused, 32 bits re-aimed (here at the next instruction).
+        PlacedEntry{"PrefixedShortBranch", {0x3E, 0x74, 0x00, 0x90, 0x90}, PAGE_EXECUTE_READ, true, 100,
+                    HookStatus::UnsupportedEntry},
+        PlacedEntry{"SixteenBitJump", {0x66, 0xE9, 0x00, 0x00, 0x90}, PAGE_EXECUTE_READ, true, 100,
+                    HookStatus::UnsupportedEntry},
+        PlacedEntry{"PrefixedNearConditionalJump", {0x2E, 0x0F, 0x84, 0x00, 0x00, 0x00, 0x00}, PAGE_EXECUTE_READ,
+                    true, 100, HookStatus::Ok},
+        PlacedEntry{"PrefixedCall", {0xF2, 0xE8, 0x00, 0x00, 0x00, 0x00}, PAGE_EXECUTE_READ, true, 100,
+                    HookStatus::Ok},
+        PlacedEntry{"BranchIntoMovedBytes", {0x31, 0xC0, 0x0F, 0x85, 0xF8, 0xFF, 0xFF, 0xFF}, PAGE_EXECUTE_READ, true,
+                    100, HookStatus::UnsupportedEntry},
+        // Lengths the decoder once got wrong, and an instruction it does not take.
+        PlacedEntry{"FourByteNop", {0x0F, 0x1F, 0x40, 0x00, 0x90}, PAGE_EXECUTE_READ, true, 100, HookStatus::Ok},
+        PlacedEntry{"SixByteNop", {0x66, 0x0F, 0x1F, 0x44, 0x00, 0x00}, PAGE_EXECUTE_READ, true, 100, HookStatus::Ok},
+        PlacedEntry{"InvalidOpcode", {0x0F, 0x0A, 0x90, 0x90, 0x90}, PAGE_EXECUTE_READ, true, 100,
+                    HookStatus::UnknownInstruction}),
     [](const ::testing::TestParamInfo<PlacedEntry>& info) { return std::string(info.param.name); });
 
 // Hooks of one placed FrameSubtract by up to two objects (and a copy of one):
