@@ -77,7 +77,9 @@ TEST_F(ShellDialogTest, PickFolderOpensAtTheStartFolderAndGivesTheChoiceOrNothin
     const std::string start = root + "\\起点";
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA(start.c_str(), nullptr);
-    if (changedSinceRead) ASSERT_TRUE(MarkChangedSinceRead(root));
+    if (changedSinceRead) {
+      ASSERT_TRUE(MarkChangedSinceRead(root));
+    }
     bool openedAtStart = false;
     std::string chosen;
     {
