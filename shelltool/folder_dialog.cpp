@@ -1,5 +1,6 @@
 #include "shelltool/folder_dialog.h"
 
+#include "base/gbk_text.h"
 #include "base/owned.h"
 
 namespace shell {
@@ -8,6 +9,17 @@ namespace {
 
 constexpr int kPathBufferSize = 512;
 const char kFullWidthSpace[] = "\xA1\xA1";
+
+// Wine's dialog finds the start folder by matching the item it makes from the
+// path against its tree's items byte for byte, times of last access included.
+// When a folder on the path changed since it was last read, the dialog's own
+// reading of it moves that time between the two, and the dialog stays at the
+// desktop; asked again, it makes the item with the settled time.
+constexpr int kSelectionAttempts = 3;
+
+// Whether the dialog's latest selection is the start folder: it reports each
+// one while it handles the selection message.
+thread_local bool startSelected = false;
 
 }  // namespace
 
@@ -40,9 +52,21 @@ std::string ShowFolderDialog(HWND owner, const std::string& title, bool includeF
   return TrimBlanks(buffer.substr(0, buffer.find('\0')));
 }
 
-int SelectStartFolder(HWND dialog, UINT message, const std::string& folder) {
-  if (message == BFFM_INITIALIZED && !folder.empty())
-    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+bool IsSameFolder(const std::string& path, const std::string& folder) {
+  return gbk::ToLowerAscii(gbk::WithTrailingBackslash(path)) == gbk::ToLowerAscii(gbk::WithTrailingBackslash(folder));
+}
+
+int SelectStartFolder(HWND dialog, UINT message, LPARAM parameter, const std::string& folder) {
+  if (folder.empty()) return 1;
+  if (message == BFFM_SELCHANGED) {
+    char path[MAX_PATH] = {};
+    startSelected = parameter && SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(parameter), path) &&
+                    IsSameFolder(path, folder);
+  } else if (message == BFFM_INITIALIZED) {
+    startSelected = false;
+    for (int i = 0; i < kSelectionAttempts && !startSelected; ++i)
+      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+  }
   return 1;
 }
 

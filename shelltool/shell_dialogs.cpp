@@ -96,8 +96,8 @@ std::vector<COLORREF> SixteenCustomColours(const std::vector<COLORREF>& given) {
   return colours;
 }
 
-int32_t PickFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
-  return SelectStartFolder(window, message, DialogHelperGlobals().pickerStartFolder);
+int32_t PickFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM) {
+  return SelectStartFolder(window, message, parameter, DialogHelperGlobals().pickerStartFolder);
 }
 
 int CALLBACK PickFolderCallbackEntry(HWND window, UINT message, LPARAM parameter, LPARAM data) {

@@ -19,8 +19,8 @@ std::string BrowseFolderFrom(const std::string& start, const std::string& title,
                                  BrowseFolderCallback);
 }
 
-int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM, LPARAM) {
-  return shell::SelectStartFolder(window, message, BrowseStartFolder);
+int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM) {
+  return shell::SelectStartFolder(window, message, parameter, BrowseStartFolder);
 }
 
 }  // namespace kavrel

@@ -10,6 +10,7 @@
 
 #include <set>
 
+#include "base/owned.h"
 #include "gui/dialog_helper_test.h"
 #include "gui/modal_watch.h"
 #include "shelltool/dialog_helper.h"
@@ -40,6 +41,22 @@ class ShellDialogTest : public kavrel_testing::DialogHelperTest {
 
 void ClickButton(HWND dialog, const std::string& text) { SendMessageA(FindChild(dialog, "Button", text), BM_CLICK, 0, 0); }
 
+// A folder as another program leaves it when it has just written there: last
+// read before its last change, so the next reading moves its access time.
+bool MarkChangedSinceRead(const std::string& folder) {
+  const OwnedHandle file(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  FILETIME written;
+  if (!file || !GetFileTime(file.Get(), nullptr, nullptr, &written)) return false;
+  ULARGE_INTEGER read;
+  read.LowPart = written.dwLowDateTime;
+  read.HighPart = written.dwHighDateTime;
+  read.QuadPart -= 3600ULL * 10000000;  // an hour earlier
+  const FILETIME accessed = {read.LowPart, read.HighPart};
+  return SetFileTime(file.Get(), nullptr, &accessed, nullptr);
+}
+
 TEST_F(ShellDialogTest, PickFolderOpensAtTheStartFolderAndGivesTheChoiceOrNothing) {
   bool titled = false, edit = true;
   {
@@ -55,22 +72,28 @@ TEST_F(ShellDialogTest, PickFolderOpensAtTheStartFolderAndGivesTheChoiceOrNothin
   EXPECT_FALSE(edit);
 
   // Outside the user's profile: Wine's dialog selects nothing below its own entry for the profile.
-  const std::string root = "C:\\kvt_pick_" + std::to_string(GetCurrentProcessId()), start = root + "\\起点";
-  CreateDirectoryA(root.c_str(), nullptr);
-  CreateDirectoryA(start.c_str(), nullptr);
-  bool openedAtStart = false;
-  std::string chosen;
-  {
-    ModalWatch watch(1, [&](HWND dialog, int) {
-      openedAtStart = WaitUntil([&] { return SelectedFolderName(dialog) == "起点"; }, testing_support::kHangBoundMs);
-      ClickButton(dialog, "确定");
-    });
-    chosen = helper_->operations->pickFolder(*helper_, "选", false, start, true, true);
+  for (bool changedSinceRead : {false, true}) {
+    const std::string root = "C:\\kvt_pick_" + std::to_string(GetCurrentProcessId()) + (changedSinceRead ? "_b" : "_a");
+    const std::string start = root + "\\起点";
+    CreateDirectoryA(root.c_str(), nullptr);
+    CreateDirectoryA(start.c_str(), nullptr);
+    if (changedSinceRead) {
+      ASSERT_TRUE(MarkChangedSinceRead(root));
+    }
+    bool openedAtStart = false;
+    std::string chosen;
+    {
+      ModalWatch watch(1, [&](HWND dialog, int) {
+        openedAtStart = WaitUntil([&] { return SelectedFolderName(dialog) == "起点"; }, testing_support::kHangBoundMs);
+        ClickButton(dialog, "确定");
+      });
+      chosen = helper_->operations->pickFolder(*helper_, "选", false, start, true, true);
+    }
+    EXPECT_TRUE(openedAtStart) << root;
+    EXPECT_EQ(chosen, start);
+    EXPECT_EQ(DialogHelperGlobals().pickerStartFolder, start);
+    testing_support::RemoveTree(root);
   }
-  EXPECT_TRUE(openedAtStart);
-  EXPECT_EQ(chosen, start);
-  EXPECT_EQ(DialogHelperGlobals().pickerStartFolder, start);
-  testing_support::RemoveTree(root);
 }
 
 // --- shut-down and restart: only ever No, since Yes ends Wine ---

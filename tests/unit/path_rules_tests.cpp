@@ -7,6 +7,7 @@
 namespace {
 
 using namespace kavrel;
+using shell::IsSameFolder;
 using shell::TrimBlanks;
 
 const std::string kSuffix = "_backupx\\";
@@ -199,6 +200,27 @@ TEST(FolderDialog, TrimsHalfAndFullWidthBlanks) {
   EXPECT_EQ(TrimBlanks(std::string(512, ' ')), "");
   EXPECT_EQ(TrimBlanks("  D:\\a  "), "D:\\a");
   EXPECT_EQ(TrimBlanks("　D:\\照片　 "), "D:\\照片");
+}
+
+// The dialog's report of its selection against the start folder asked for.
+TEST(FolderDialog, AReportedPathNamesTheStartFolderWhateverItsCaseAndFinalBackslash) {
+  struct Case {
+    const char* reported;
+    const char* start;
+    bool same;
+  };
+  const Case cases[] = {
+      {"C:\\kvt\\起点", "C:\\kvt\\起点", true},
+      {"C:\\kvt\\Photos", "c:\\KVT\\photos\\", true},
+      {"C:\\", "C:\\", true},
+      {"C:\\", "C:", true},
+      {"C:\\users\\root\\Desktop", "C:\\kvt\\起点", false},
+      {"C:\\kvt", "C:\\kvt\\起点", false},
+      {"D:\\\x81\x5C", "D:\\\x81\x5C\\", true},  // a double-byte character whose second byte is a backslash
+      {"D:\\\x81\x5C", "D:\\\x81", false},
+      {"D:\\照片", "D:\\照", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsSameFolder(c.reported, c.start), c.same) << c.reported << " / " << c.start;
 }
 
 }  // namespace
