@@ -86,7 +86,12 @@ bool IsUnchangedLink(const std::string& source, const std::string& destination) 
     if (!SourceVanished(source)) ReportUnsaved(" >> 文件读取失败，请检查文件：" + gbk::ToLowerFileName(source));
     return true;
   }
-  return entry.SameAs(original);
+  if (entry.SameAs(original)) return true;
+  // The two names were read a moment apart: a reader of the file meanwhile
+  // moves the one inode's access time. Read after the source, the entry of
+  // the same file agrees with it.
+  FileIdentity entryAgain;
+  return entryAgain.Read(destination) && entryAgain.SameAs(original);
 }
 
 bool RenameOldBackup(const std::string& destination) {

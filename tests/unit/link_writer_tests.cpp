@@ -212,6 +212,39 @@ TEST_F(LinkTest, AnEntryWithASingleLinkIsReplacedEvenWhenItLooksTheSame) {
   EXPECT_EQ(IdentityOf(bak + "x.txt"), IdentityOf(src + "x.txt"));
 }
 
+std::string touched;
+
+// WM_APP moves the access time of the file `touched` names.
+LRESULT CALLBACK AccessTouched(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message != WM_APP) return DefWindowProcA(window, message, w, l);
+  HANDLE file = CreateFileA(touched.c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  FILETIME accessed;
+  GetSystemTimeAsFileTime(&accessed);
+  accessed.dwHighDateTime += 1;  // 7 minutes on: unlike any time the file had
+  SetFileTime(file, nullptr, &accessed, nullptr);
+  CloseHandle(file);
+  return 0;
+}
+
+// Messages are pumped between the looks at the two names; a message there
+// stands in for another program reading the file at that moment.
+TEST_F(LinkTest, AnAccessBetweenTheLooksAtTheTwoNamesLeavesTheLinkAlone) {
+  touched = src + "x.txt";
+  WriteFileBytes(touched, "same");
+  Work({"x.txt"});
+  WNDCLASSA type = {};
+  type.lpszClassName = "LinkTestReader";
+  type.lpfnWndProc = AccessTouched;
+  RegisterClassA(&type);
+  HWND reader = CreateWindowA(type.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(PostMessageA(reader, WM_APP, 0, 0));
+  EXPECT_TRUE(kavrel::IsUnchangedLink(src + "x.txt", bak + "x.txt"));
+  MSG left;
+  EXPECT_FALSE(PeekMessageA(&left, reader, WM_APP, WM_APP, PM_NOREMOVE));  // it came between the looks
+  DestroyWindow(reader);
+  EXPECT_TRUE(reports.Lines().empty());
+}
+
 TEST_F(LinkTest, TheFiftiethOldNameIsTheLastAndNothingIsEverOverwritten) {
   WriteFileBytes(src + "x.txt", "new");
   WriteFileBytes(bak + "x.txt", "entry");
