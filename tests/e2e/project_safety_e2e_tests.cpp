@@ -86,9 +86,20 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
   const std::string stored = SettingsPlainText(settings);
   const std::string program = Folder(root + "prog\\");
   WriteSettingsFile(program + "CF.ini", stored + "no project\r\n");
+  // Each start tells of the lines the list does not show, once the window is up.
+  auto startAndAnswer = [](KavrelDriver& kavrel) {
+    if (!kavrel.StartWithSavedSettings()) return false;
+    HWND box = kavrel.WaitForDialog();
+    if (!box) return false;
+    EXPECT_EQ(WindowText(box), "提示信息");
+    EXPECT_EQ(BoxMessage(box), "设置文件中共有103个项目，只显示和检查前100个，其余3个项目原样保留在设置文件中。");
+    PressButton(box, IDOK);
+    return WaitUntil([&] { return !IsWindow(box); }, kHangBoundMs) &&
+           FindProcessWindow(kavrel.Process().Id(), "#32770", 0) == nullptr;
+  };
   {
     KavrelDriver kavrel(program);
-    ASSERT_TRUE(kavrel.StartWithSavedSettings());
+    ASSERT_TRUE(startAndAnswer(kavrel));
     ASSERT_EQ(RemoteListRowCount(List(kavrel)), 100);
     EXPECT_TRUE(RemoteListChecked(List(kavrel), 0));
     EXPECT_FALSE(RemoteListChecked(List(kavrel), 1));
@@ -104,7 +115,7 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
   WriteFileBytes(away + "b.txt", "away b");
   WriteFileBytes(empty + "e.txt", "empty e");
   KavrelDriver kavrel(program);
-  ASSERT_TRUE(kavrel.StartWithSavedSettings());
+  ASSERT_TRUE(startAndAnswer(kavrel));
   ExpectImages(kavrel, {1, 1, 1, 2});
   ASSERT_TRUE(kavrel.RunOnePass());
   ExpectImages(kavrel, {1, 1, 1, 2});
@@ -117,7 +128,7 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
 
   // Delete-all takes the lines past the hundredth too: nothing comes back.
   KavrelDriver again(program);
-  ASSERT_TRUE(again.StartWithSavedSettings());
+  ASSERT_TRUE(startAndAnswer(again));
   PostMessageA(again.Window(), WM_COMMAND, kavrel::kMenuDeleteAll, 0);
   ASSERT_TRUE(WaitUntil([&] { return RemoteListRowCount(List(again)) == 0; }, kHangBoundMs));
   CloseAndWait(again);
