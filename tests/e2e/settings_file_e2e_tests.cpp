@@ -40,7 +40,7 @@ struct FileCall {
 std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, const std::vector<std::string>& files,
                                                       const FileCall* kill) {
   const ScratchDir logs;
-  const std::string log = logs / "trace.log", done = logs / "done";
+  const std::string log = logs / "trace.log", done = logs / "done", command = logs / "run.sh";
   std::string prefix = UnixPath("C:\\");
   prefix = prefix.substr(0, prefix.rfind("/dosdevices/"));
   std::string script = "WINEPREFIX='" + prefix + "' strace -f --seccomp-bpf -o '" + UnixPath(log) +
@@ -48,9 +48,10 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
   // By their real paths: the kernel names an open file so.
   for (const std::string& file : files) script += " -P \"$(realpath -m '" + UnixPath(file) + "')\"";
   if (kill) script += " -e inject=" + kill->name + ":signal=KILL:when=" + std::to_string(kill->occurrence);
-  script += " wine '" + UnixPath(exe) + "'; : >'" + UnixPath(done) + "'";
+  script += " wine '" + UnixPath(exe) + "'; : >'" + UnixPath(done) + "'\n";
+  WriteFileBytes(command, script);  // a file: the platform's quoting of a command line is not the shell's
   std::pair<std::vector<FileCall>, bool> result{{}, false};
-  if (!StartUnixProgram("/bin/sh", "-c \"" + script + "\"")) return result;
+  if (!StartUnixProgram("/bin/sh", UnixPath(command))) return result;
   HWND window = nullptr;
   WaitUntil([&] {
     window = FindWindowA(kavrel::kMainWindowClass, nullptr);
