@@ -41,14 +41,17 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
                                                       const FileCall* kill) {
   const ScratchDir logs;
   const std::string log = logs / "trace.log", done = logs / "done", command = logs / "run.sh";
+  const std::string output = logs / "output.txt", processes = logs / "processes.txt";
   std::string prefix = UnixPath("C:\\");
   prefix = prefix.substr(0, prefix.rfind("/dosdevices/"));
-  std::string script = "WINEPREFIX='" + prefix + "' strace -f --seccomp-bpf -o '" + UnixPath(log) +
-                       "' -e trace=" + kFileCalls;
+  // The platform's environment is its own: the shell is given what it needs.
+  std::string script = "exec </dev/null >'" + UnixPath(output) + "' 2>&1\nunset WINESERVERSOCKET\n" +
+                       "export PATH=/usr/bin:/bin WINEPREFIX='" + prefix + "'\n" +
+                       "/usr/bin/strace -f --seccomp-bpf -o '" + UnixPath(log) + "' -e trace=" + kFileCalls;
   // By their real paths: the kernel names an open file so.
   for (const std::string& file : files) script += " -P \"$(realpath -m '" + UnixPath(file) + "')\"";
   if (kill) script += " -e inject=" + kill->name + ":signal=KILL:when=" + std::to_string(kill->occurrence);
-  script += " wine '" + UnixPath(exe) + "'; : >'" + UnixPath(done) + "'\n";
+  script += " /usr/bin/wine '" + UnixPath(exe) + "'\n: >'" + UnixPath(done) + "'\n";
   WriteFileBytes(command, script);  // a file: the platform's quoting of a command line is not the shell's
   std::pair<std::vector<FileCall>, bool> result{{}, false};
   if (!StartUnixProgram("/bin/sh", UnixPath(command))) return result;
@@ -64,7 +67,13 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
   if (!process.Valid()) return result;
   PostMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(process.Get(), kHangBoundMs), WAIT_OBJECT_0);
-  EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, kHangBoundMs));
+  if (!WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, kHangBoundMs)) {
+    WriteFileBytes(command, "ps -eo pid,ppid,stat,wchan:20,args >'" + UnixPath(processes) + "'\n");
+    StartUnixProgram("/bin/sh", UnixPath(command));
+    WaitUntil([&] { return !ReadFileBytes(processes).empty(); }, kHangBoundMs);
+    ADD_FAILURE() << "strace did not end. Its output:\n" << ReadFileBytes(output) << "\nIts log:\n"
+                  << ReadFileBytes(log) << "\nProcesses:\n" << ReadFileBytes(processes);
+  }
   std::istringstream lines(ReadFileBytes(log));
   std::map<std::pair<std::string, std::string>, int> seen;
   for (std::string line; std::getline(lines, line);) {
