@@ -54,6 +54,9 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
   script += " /usr/bin/wine '" + UnixPath(exe) + "'\n: >'" + UnixPath(done) + "'\n";
   WriteFileBytes(command, script);  // a file: the platform's quoting of a command line is not the shell's
   std::pair<std::vector<FileCall>, bool> result{{}, false};
+  // The desktop process starts with the first window of the prefix's session:
+  // started from the traced program, it would keep strace waiting after it.
+  GetDesktopWindow();
   if (!StartUnixProgram("/bin/sh", UnixPath(command))) return result;
   HWND window = nullptr;
   WaitUntil([&] {
@@ -77,10 +80,11 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
   std::istringstream lines(ReadFileBytes(log));
   std::map<std::pair<std::string, std::string>, int> seen;
   for (std::string line; std::getline(lines, line);) {
-    const size_t space = line.find(' '), open = line.find('(');
+    // "thread   name(arguments) = result"
+    const size_t space = line.find(' '), start = line.find_first_not_of(' ', space), open = line.find('(');
     if (line.find("+++ killed by SIGKILL +++") != std::string::npos) result.second = true;
-    if (space == std::string::npos || open == std::string::npos || open < space) continue;
-    const std::string thread = line.substr(0, space), name = line.substr(space + 1, open - space - 1);
+    if (start == std::string::npos || open == std::string::npos || open < start) continue;
+    const std::string thread = line.substr(0, space), name = line.substr(start, open - start);
     if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos) continue;
     result.first.push_back({name, ++seen[{thread, name}]});
   }
