@@ -293,7 +293,7 @@ TEST_F(KavrelSettings, WithoutRoomForATemporaryFileTheCloseWritesCfIniInPlace) {
 // holding the old settings or the new, whole, to the end marker the loader
 // stops at: in place when no staged copy can be made, growing and shrinking,
 // and staged through a symbolic link.
-TEST_F(KavrelSettings, AKillAtAnyFileCallOfTheCloseLeavesCfIniOldOrNew) {
+TEST_F(KavrelSettings, DISABLED_AKillAtAnyFileCallOfTheCloseLeavesCfIniOldOrNew) {
   enum class Save { kInPlace, kThroughALink };
   const struct {
     const char* name;
