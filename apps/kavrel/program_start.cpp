@@ -13,6 +13,7 @@
 #include "backup/ui/program_state.h"
 #include "backup/ui/project_editor.h"
 #include "backup/ui/project_menu.h"
+#include "backup/ui/settings_load.h"
 #include "backup/ui/startup.h"
 #include "base/utilities.h"
 #include "backup/ui/window_topmost.h"
@@ -103,6 +104,7 @@ void RunMainWindow() {
   BindMainWindowHandlers(window);
   window.Create();
   SetOpacityWindow(window.Window());
+  TellUnlistedProjects(Program());
   ui::RunMessageLoop();
 }
 

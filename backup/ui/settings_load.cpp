@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "backup/ui/main_window_controls.h"
+#include "backup/ui/notice_box.h"
 #include "backup/check/check_run.h"
 #include "backup/ui/program_globals.h"
 #include "backup/ui/project_list.h"
@@ -71,6 +72,18 @@ void LoadSettings(ProgramState& state, const SettingsFile& file) {
   if (!loaded.hasProjectField) return;
   LoadProjects(state, loaded.projects);
   if (ProjectList::Main().Count() > 0) window.SetEnabled(kStartMonitorButton, true);
+}
+
+std::string UnlistedProjectsNotice(size_t storedProjects) {
+  if (storedProjects <= static_cast<size_t>(kMaxProjects)) return std::string();
+  return "设置文件中共有" + std::to_string(storedProjects) + "个项目，只显示和检查前" + std::to_string(kMaxProjects) +
+         "个，其余" + std::to_string(storedProjects - kMaxProjects) + "个项目原样保留在设置文件中。";
+}
+
+void TellUnlistedProjects(const ProgramState& state) {
+  // A ticked project past the list is never checked: the user hears of it.
+  const std::string notice = UnlistedProjectsNotice(static_cast<size_t>(ProjectList::Main().Count()) + state.unlistedProjects.size());
+  if (!notice.empty()) ShowNotice(notice);
 }
 
 }  // namespace kavrel

@@ -14,7 +14,7 @@ cleanup+=("rm -rf $(printf %q "$server") $(printf %q "$prefix")/drive_c/kavrel_e
 mkdir -p "$target/share" "$server" "$target/full"
 # K:\full\ is a small file system of its own, for a case to fill up; the lazy
 # unmount does not wait for a Wine server that still holds a file there.
-mount -t tmpfs -o size=4m kavrel-full "$target/full"
+mount -t tmpfs -o size=8m kavrel-full "$target/full"
 cleanup+=("umount -l $(printf %q "$target/full")")
 ln -sfn "$target/share" "$server/share"
 run_case "$1" "$2"

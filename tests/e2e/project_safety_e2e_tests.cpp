@@ -86,9 +86,20 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
   const std::string stored = SettingsPlainText(settings);
   const std::string program = Folder(root + "prog\\");
   WriteSettingsFile(program + "CF.ini", stored + "no project\r\n");
+  // Each start tells of the lines the list does not show, once the window is up.
+  auto startAndAnswer = [](KavrelDriver& kavrel) {
+    if (!kavrel.StartWithSavedSettings()) return false;
+    HWND box = kavrel.WaitForDialog();
+    if (!box) return false;
+    EXPECT_EQ(WindowText(box), "提示信息");
+    EXPECT_EQ(BoxMessage(box), "设置文件中共有103个项目，只显示和检查前100个，其余3个项目原样保留在设置文件中。");
+    PressButton(box, IDOK);
+    return WaitUntil([&] { return !IsWindow(box); }, kHangBoundMs) &&
+           FindProcessWindow(kavrel.Process().Id(), "#32770", 0) == nullptr;
+  };
   {
     KavrelDriver kavrel(program);
-    ASSERT_TRUE(kavrel.StartWithSavedSettings());
+    ASSERT_TRUE(startAndAnswer(kavrel));
     ASSERT_EQ(RemoteListRowCount(List(kavrel)), 100);
     EXPECT_TRUE(RemoteListChecked(List(kavrel), 0));
     EXPECT_FALSE(RemoteListChecked(List(kavrel), 1));
@@ -104,7 +115,7 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
   WriteFileBytes(away + "b.txt", "away b");
   WriteFileBytes(empty + "e.txt", "empty e");
   KavrelDriver kavrel(program);
-  ASSERT_TRUE(kavrel.StartWithSavedSettings());
+  ASSERT_TRUE(startAndAnswer(kavrel));
   ExpectImages(kavrel, {1, 1, 1, 2});
   ASSERT_TRUE(kavrel.RunOnePass());
   ExpectImages(kavrel, {1, 1, 1, 2});
@@ -117,7 +128,7 @@ TEST_F(KeptProjects, AFolderAwayForOneStartAndLinesPastTheHundredthSurviveEveryS
 
   // Delete-all takes the lines past the hundredth too: nothing comes back.
   KavrelDriver again(program);
-  ASSERT_TRUE(again.StartWithSavedSettings());
+  ASSERT_TRUE(startAndAnswer(again));
   PostMessageA(again.Window(), WM_COMMAND, kavrel::kMenuDeleteAll, 0);
   ASSERT_TRUE(WaitUntil([&] { return RemoteListRowCount(List(again)) == 0; }, kHangBoundMs));
   CloseAndWait(again);
@@ -348,25 +359,38 @@ bool FillTheDisk(const std::string& folder) {
   return GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr) && free.QuadPart == 0;
 }
 
-enum class Refusal { kFolderRefusesWrites, kReadOnlyFile, kFullDiskNoNewFiles };
+enum class Refusal { kFolderRefusesWrites, kReadOnlyFile, kFullDiskNoNewFiles, kFullDisk };
+// What the user changed: the slider, which makes the text longer, a project
+// deleted, which makes it shorter, or nothing.
+enum class Change { kLonger, kShorter, kNone };
 
-TEST_F(UnsavedSettings, ASaveThatCannotBeWrittenSaysSoAndLeavesCfIniAsItWas) {
+// The box comes exactly when CF.ini cannot take the settings: a save that
+// needs no new block (a shorter text, in place on a disk with free names but
+// no free block) or no write at all (settings a read-only CF.ini already
+// holds) is no failure.
+TEST_F(UnsavedSettings, ASaveSaysSoExactlyWhenCfIniCannotTakeTheSettings) {
   const struct {
     const char* folder;
     bool withFile;
     Refusal refusal;
+    Change change;
   } cases[] = {
-      {"s5_kept\\", true, Refusal::kFolderRefusesWrites},
-      {"s5_none\\", false, Refusal::kFolderRefusesWrites},
-      {"s5_readonly\\", true, Refusal::kReadOnlyFile},  // Windows refuses to replace it
-      {"full\\prog\\", true, Refusal::kFullDiskNoNewFiles},  // only an in-place write is left
+      {"s5_kept\\", true, Refusal::kFolderRefusesWrites, Change::kLonger},
+      {"s5_none\\", false, Refusal::kFolderRefusesWrites, Change::kLonger},
+      {"s5_readonly\\", true, Refusal::kReadOnlyFile, Change::kLonger},  // Windows refuses to replace it
+      {"full\\prog\\", true, Refusal::kFullDiskNoNewFiles, Change::kLonger},  // only an in-place write is left
+      {"full\\short\\", true, Refusal::kFullDisk, Change::kShorter},
+      {"s5_same\\", true, Refusal::kReadOnlyFile, Change::kNone},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
+    const bool saved = c.change != Change::kLonger;
+    DeleteFileA((kDrive + "full\\filler").c_str());  // room for this case's program
     const std::string program = Folder(kDrive + c.folder);
     const std::string settingsPath = program + "CF.ini";
     KavrelDriver kavrel(program);
-    if (c.withFile) kavrel.WriteSettings(SettingsEndingAtAPage());
+    UserSettings settings = SettingsEndingAtAPage();
+    if (c.withFile) kavrel.WriteSettings(settings);
     const std::string before = ReadFileBytes(settingsPath);
     std::optional<RefusingWrites> locked;
     if (c.refusal == Refusal::kReadOnlyFile) {
@@ -375,26 +399,53 @@ TEST_F(UnsavedSettings, ASaveThatCannotBeWrittenSaysSoAndLeavesCfIniAsItWas) {
       EXPECT_EQ(attrib.WaitForExit(kHangBoundMs), 0);
       ASSERT_NE(GetFileAttributesA(settingsPath.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     } else {
-      if (c.refusal == Refusal::kFullDiskNoNewFiles) {
+      if (c.refusal == Refusal::kFullDiskNoNewFiles || c.refusal == Refusal::kFullDisk) {
         ASSERT_TRUE(FillTheDisk(kDrive + "full\\"));
       }
-      locked.emplace(program, c.refusal == Refusal::kFolderRefusesWrites);
-      ASSERT_TRUE(locked->Refusing()) << "chattr could not make the folder refuse writes";
+      if (c.refusal != Refusal::kFullDisk) {
+        locked.emplace(program, c.refusal == Refusal::kFolderRefusesWrites);
+        ASSERT_TRUE(locked->Refusing()) << "chattr could not make the folder refuse writes";
+      }
     }
 
     ASSERT_TRUE(kavrel.StartWithSavedSettings());
-    SendMessageA(kavrel.Control(kavrel::kThreadSlider), TBM_SETPOS, TRUE, 100);  // a save would differ
+    if (c.change == Change::kLonger) {
+      SendMessageA(kavrel.Control(kavrel::kThreadSlider), TBM_SETPOS, TRUE, 100);
+    } else if (c.change == Change::kShorter) {
+      RemoteListSelect(List(kavrel), 1);
+      PostMessageA(kavrel.Window(), WM_COMMAND, kavrel::kMenuDeleteCurrent, 0);
+      ASSERT_TRUE(WaitUntil([&] { return RemoteListRowCount(List(kavrel)) == int(settings.projects.size()) - 1; },
+                            kHangBoundMs));
+      settings.projects.erase(settings.projects.begin() + 1);
+    }
     kavrel.Close();
-    HWND box = kavrel.WaitForDialog();
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(WindowText(box), "提示信息");
-    EXPECT_EQ(BoxMessage(box), "设置文件(" + settingsPath + ")无法写入，本次运行的项目和选项未能保存。");
-    EXPECT_TRUE(kavrel.Process().Running());  // the box comes before the end
-    PressButton(box, IDOK);
+    HWND box = nullptr;
+    WaitUntil([&] {
+      box = FindProcessWindow(kavrel.Process().Id(), "#32770", 0);
+      return box || !kavrel.Process().Running();
+    }, kHangBoundMs);
+    if (saved) {
+      EXPECT_EQ(box, nullptr) << BoxMessage(box);
+      if (box) PressButton(box, IDOK);
+    } else {
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(WindowText(box), "提示信息");
+      EXPECT_EQ(BoxMessage(box), "设置文件(" + settingsPath + ")无法写入，本次运行的项目和选项未能保存。");
+      EXPECT_TRUE(kavrel.Process().Running());  // the box comes before the end
+      PressButton(box, IDOK);
+    }
     EXPECT_EQ(kavrel.WaitForExit(kHangBoundMs), 0);
-    EXPECT_EQ(ReadFileBytes(settingsPath), before);
-    if (c.withFile) linux_.Content(settingsPath, before);
-    else linux_.Absent(settingsPath);
+    if (saved) {
+      // Written where a staged copy finds no room: the file holds the new text and nothing after it.
+      const std::string expected = kDrive + "expected" + std::to_string(&c - cases) + ".ini";
+      WriteSettingsFile(expected, SettingsPlainText(settings));
+      EXPECT_EQ(ReadFileBytes(settingsPath), ReadFileBytes(expected));
+      linux_.Content(settingsPath, ReadFileBytes(expected));
+    } else {
+      EXPECT_EQ(ReadFileBytes(settingsPath), before);
+      if (c.withFile) linux_.Content(settingsPath, before);
+      else linux_.Absent(settingsPath);
+    }
     linux_.Absent(settingsPath + ".new");
   }
 }

@@ -154,6 +154,10 @@ TEST_F(SettingsWindowTest, TheListTakesAtMostOneHundredProjects) {
   EXPECT_EQ(MonitorDirList.size(), static_cast<size_t>(kMaxProjects));
   EXPECT_EQ(CheckedProjectCount, kMaxProjects);
   EXPECT_EQ(window().Text(kProgressBox), " 当前选中100个项目");
+  // The start tells of the line past the list, and of none when the list holds them all.
+  EXPECT_EQ(Program().unlistedProjects.size(), 1u);
+  EXPECT_EQ(UnlistedProjectsNotice(101), "设置文件中共有101个项目，只显示和检查前100个，其余1个项目原样保留在设置文件中。");
+  EXPECT_EQ(UnlistedProjectsNotice(100), "");
 }
 
 TEST_F(SettingsWindowTest, BadFilesLeaveTheDesignStateOrWhatTheRulesAllow) {
