@@ -4,6 +4,13 @@
 
 x_display_answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 
+# x_server_lives NUMBER: the process named in display NUMBER's lock file runs.
+x_server_lives() {
+  local pid
+  pid="$(tr -dc 0-9 <"/tmp/.X$1-lock" 2>/dev/null)"
+  [ -n "$pid" ] && [ -d "/proc/$pid" ]
+}
+
 # ensure_x_display LOCKFILE: keeps a working DISPLAY, else starts (once, under
 # the lock) the project's own Xvfb and waits until it answers. When this call
 # started the server, X_DISPLAY_STARTED holds its process id.
@@ -18,12 +25,16 @@ ensure_x_display() {
     (
       flock 9
       x_display_answers "$DISPLAY" && exit 0
-      # Nothing answers there: whatever socket or lock is left is stale.
-      rm -f "/tmp/.X$num-lock" "/tmp/.X11-unix/X$num"
-      setsid nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp \
-        </dev/null >/dev/null 2>&1 9>&- &
-      echo $!
-      for _ in $(seq 300); do x_display_answers "$DISPLAY" && exit 0; sleep 0.1; done
+      # A server whose process lives is busy, not gone (many programs starting
+      # at once on a slow machine): it is waited for, never replaced. Without
+      # one, whatever socket or lock is left is stale.
+      if ! x_server_lives "$num"; then
+        rm -f "/tmp/.X$num-lock" "/tmp/.X11-unix/X$num"
+        setsid nohup Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp \
+          </dev/null >/dev/null 2>&1 9>&- &
+        echo $!
+      fi
+      for _ in $(seq 1200); do x_display_answers "$DISPLAY" && exit 0; sleep 0.1; done
       echo "x-display: the X server on $DISPLAY did not start" >&2
       exit 1
     ) 9>"$1"
