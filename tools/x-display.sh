@@ -7,7 +7,7 @@ x_display_answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 # x_server_lives NUMBER: the process named in display NUMBER's lock file runs.
 x_server_lives() {
   local pid
-  pid="$(tr -dc 0-9 <"/tmp/.X$1-lock" 2>/dev/null)"
+  pid="$(tr -dc 0-9 2>/dev/null <"/tmp/.X$1-lock")"
   [ -n "$pid" ] && [ -d "/proc/$pid" ]
 }
 
