@@ -19,6 +19,78 @@ namespace {
 
 using namespace testing_support;
 
+// The calls by which a close changes CF.ini, its staged copy or their names,
+// or makes them durable. Opens, renames and deletes go through the Wine
+// server, a process of its own: the program's calls around its request are
+// the instants before and after them.
+const char kFileCalls[] =
+    "write,pwrite64,writev,pwritev,pwritev2,ftruncate,ftruncate64,fallocate,fsync,fdatasync,sync_file_range,"
+    "rename,renameat,renameat2,unlink,unlinkat,fchmod,fsetxattr,fremovexattr";
+
+// One call of a traced run, as strace's when= counts it: per thread and per name.
+struct FileCall {
+  std::string name;
+  int occurrence;
+};
+
+// Runs exe from the Linux side under strace, which logs the file calls that
+// touch the given files and, with kill, ends the program with SIGKILL at the
+// entry of that call; closes its window and waits for its end. The calls
+// logged, and whether the program was killed.
+std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, const std::vector<std::string>& files,
+                                                      const FileCall* kill) {
+  const ScratchDir logs;
+  const std::string log = logs / "trace.log", done = logs / "done", command = logs / "run.sh";
+  const std::string output = logs / "output.txt", processes = logs / "processes.txt";
+  std::string prefix = UnixPath("C:\\");
+  prefix = prefix.substr(0, prefix.rfind("/dosdevices/"));
+  // The platform's environment is its own: the shell is given what it needs.
+  std::string script = "exec </dev/null >'" + UnixPath(output) + "' 2>&1\nunset WINESERVERSOCKET\n" +
+                       "export PATH=/usr/bin:/bin WINEPREFIX='" + prefix + "'\n" +
+                       "/usr/bin/strace -f --seccomp-bpf -o '" + UnixPath(log) + "' -e trace=" + kFileCalls;
+  // By their real paths: the kernel names an open file so.
+  for (const std::string& file : files) script += " -P \"$(realpath -m '" + UnixPath(file) + "')\"";
+  if (kill) script += " -e inject=" + kill->name + ":signal=KILL:when=" + std::to_string(kill->occurrence);
+  script += " /usr/bin/wine '" + UnixPath(exe) + "'\n: >'" + UnixPath(done) + "'\n";
+  WriteFileBytes(command, script);  // a file: the platform's quoting of a command line is not the shell's
+  std::pair<std::vector<FileCall>, bool> result{{}, false};
+  // The desktop process starts with the first window of the prefix's session:
+  // started from the traced program, it would keep strace waiting after it.
+  GetDesktopWindow();
+  if (!StartUnixProgram("/bin/sh", UnixPath(command))) return result;
+  HWND window = nullptr;
+  WaitUntil([&] {
+    window = FindWindowA(kavrel::kMainWindowClass, nullptr);
+    return window && IsWindowVisible(window);
+  }, kHangBoundMs);
+  DWORD id = 0;
+  if (window) GetWindowThreadProcessId(window, &id);
+  const shell::OwnedHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+  EXPECT_TRUE(process.Valid()) << "no window of " << exe << " under strace";
+  if (!process.Valid()) return result;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.Get(), kHangBoundMs), WAIT_OBJECT_0);
+  if (!WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, kHangBoundMs)) {
+    WriteFileBytes(command, "ps -eo pid,ppid,stat,wchan:20,args >'" + UnixPath(processes) + "'\n");
+    StartUnixProgram("/bin/sh", UnixPath(command));
+    WaitUntil([&] { return !ReadFileBytes(processes).empty(); }, kHangBoundMs);
+    ADD_FAILURE() << "strace did not end. Its output:\n" << ReadFileBytes(output) << "\nIts log:\n"
+                  << ReadFileBytes(log) << "\nProcesses:\n" << ReadFileBytes(processes);
+  }
+  std::istringstream lines(ReadFileBytes(log));
+  std::map<std::pair<std::string, std::string>, int> seen;
+  for (std::string line; std::getline(lines, line);) {
+    // "thread   name(arguments) = result"
+    const size_t space = line.find(' '), start = line.find_first_not_of(' ', space), open = line.find('(');
+    if (line.find("+++ killed by SIGKILL +++") != std::string::npos) result.second = true;
+    if (start == std::string::npos || open == std::string::npos || open < start) continue;
+    const std::string thread = line.substr(0, space), name = line.substr(start, open - start);
+    if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos) continue;
+    result.first.push_back({name, ++seen[{thread, name}]});
+  }
+  return result;
+}
+
 class KavrelSettings : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -215,6 +287,69 @@ TEST_F(KavrelSettings, WithoutRoomForATemporaryFileTheCloseWritesCfIniInPlace) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(Close(kavrel, window), 0);
   EXPECT_EQ(ReadSettingsFile(SettingsPath()), "1|1|1|1|||||||100|");
+}
+
+// Killed at the entry of each file call of its close, Kavrel leaves CF.ini
+// holding the old settings or the new, whole, to the end marker the loader
+// stops at: in place when no staged copy can be made, growing and shrinking,
+// and staged through a symbolic link.
+TEST_F(KavrelSettings, DISABLED_AKillAtAnyFileCallOfTheCloseLeavesCfIniOldOrNew) {
+  enum class Save { kInPlace, kThroughALink };
+  const struct {
+    const char* name;
+    Save save;
+    int projects;
+    const char* storedTail;  // after each monitored folder; the close stores one backslash
+  } cases[] = {
+      {"growing in place", Save::kInPlace, 11, ""},
+      {"shrinking in place", Save::kInPlace, 3, "\\\\"},
+      {"through a link", Save::kThroughALink, 3, ""},
+  };
+  ASSERT_NE(GetFileAttributesA("Z:\\usr\\bin\\strace"), INVALID_FILE_ATTRIBUTES) << "tools/setup installs strace";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ScratchDir place;
+    const std::string exe = place / "Kavrel.exe", settings = place / "CF.ini";
+    ASSERT_TRUE(CopyFileTo(exe_, exe));
+    std::string stored = "1|1|1|1|||||||100|", saved = stored;
+    for (int k = 0; k < c.projects; ++k) {
+      const std::string folder = place / ("p" + std::to_string(k));
+      CreateDirectoryA(folder.c_str(), nullptr);
+      WriteFileBytes(folder + "\\f.txt", "f");
+      const std::string rest = "*" + folder + "_backupx\\*1\r\n";
+      stored += folder + c.storedTail + rest;
+      saved += folder + "\\" + rest;
+    }
+    std::string file = settings;  // the file that holds the settings
+    if (c.save == Save::kThroughALink) {
+      CreateDirectoryA((place / "real").c_str(), nullptr);
+      file = place / "real\\target.ini";
+      WriteFileBytes(file, "");
+      ASSERT_TRUE(StartUnixProgram("/bin/ln", "-s " + UnixPath(file) + " " + UnixPath(settings)));
+      ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                            kHangBoundMs));
+    } else {
+      ASSERT_TRUE(CreateDirectoryA((settings + ".new").c_str(), nullptr));  // no staged copy
+    }
+    WriteSettingsFile(file, stored);
+    const std::string before = ReadFileBytes(file);
+    const std::vector<std::string> traced = {settings, file, file + ".new"};
+
+    const auto run = RunTracedClose(exe, traced, nullptr);
+    const std::string after = ReadFileBytes(file);
+    ASSERT_EQ(ReadSettingsFile(file), saved);
+    EXPECT_EQ(ReadFileBytes(settings), after);  // the link stays
+    ASSERT_FALSE(run.first.empty()) << "strace saw no call of the save";
+    for (const FileCall& call : run.first) {
+      SCOPED_TRACE(call.name + " #" + std::to_string(call.occurrence));
+      WriteFileBytes(file, before);
+      DeleteFileA((file + ".new").c_str());
+      const auto killed = RunTracedClose(exe, traced, &call);
+      EXPECT_TRUE(killed.second) << "strace did not kill at this call";
+      const std::string bytes = ReadFileBytes(file), text = bytes.substr(0, bytes.find('\0'));
+      EXPECT_TRUE(text == before || text == after) << "reads " << text.size() << " bytes: " << text;
+    }
+  }
 }
 
 }  // namespace
