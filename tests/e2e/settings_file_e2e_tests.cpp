@@ -47,7 +47,7 @@ std::pair<std::vector<FileCall>, bool> RunTracedClose(const std::string& exe, co
   // The platform's environment is its own: the shell is given what it needs.
   std::string script = "exec </dev/null >'" + UnixPath(output) + "' 2>&1\nunset WINESERVERSOCKET\n" +
                        "export PATH=/usr/bin:/bin WINEPREFIX='" + prefix + "'\n" +
-                       "/usr/bin/strace -f --seccomp-bpf -o '" + UnixPath(log) + "' -e trace=" + kFileCalls;
+                       "/usr/bin/strace -f -o '" + UnixPath(log) + "' -e trace=" + kFileCalls;
   // By their real paths: the kernel names an open file so.
   for (const std::string& file : files) script += " -P \"$(realpath -m '" + UnixPath(file) + "')\"";
   if (kill) script += " -e inject=" + kill->name + ":signal=KILL:when=" + std::to_string(kill->occurrence);
